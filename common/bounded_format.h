@@ -1,0 +1,16 @@
+// Bounded wide-text formatting: the one way every path, command line and message text is built.
+#ifndef BRENTHAUL_COMMON_BOUNDED_FORMAT_H
+#define BRENTHAUL_COMMON_BOUNDED_FORMAT_H
+
+#include <stddef.h>
+
+// Fills `buffer` (capacity in characters, terminator included) from a printf-style wide format.
+// Wide string arguments are written "%ls". Returns true when the whole text and its terminator
+// fit. When they do not, or the format fails, returns false and leaves `buffer` empty, so a
+// text cut short can never be used by mistake.
+bool FormatText(wchar_t* buffer, size_t capacity, const wchar_t* format, ...);
+
+// Number of characters before the terminator, at most `capacity`.
+size_t TextLength(const wchar_t* text, size_t capacity);
+
+#endif

@@ -1,0 +1,39 @@
+// The Win32 side of platform.h, for Brenthaul.exe.
+#include "platform/platform.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <windows.h>
+
+bool PlatformGetUserName(wchar_t* name, size_t capacity) {
+    DWORD size = static_cast<DWORD>(capacity);
+    return GetUserNameW(name, &size) != 0;
+}
+
+const wchar_t* PlatformGetEnvironment(const wchar_t* variable) { return _wgetenv(variable); }
+
+int RunCommand(const wchar_t* commandLine) {
+    // Whatever the tool wrote so far must reach the console before the command's own output.
+    fflush(stdout);
+    fflush(stderr);
+    return _wsystem(commandLine);
+}
+
+void PlatformShowMessage(const wchar_t* text, const wchar_t* caption, unsigned type) {
+    MessageBoxW(nullptr, text, caption, type);
+}
+
+void PlatformWriteOutput(const char* text) {
+    fputs(text, stdout);
+    fflush(stdout);
+}
+
+void PlatformWriteError(const char* text) {
+    fputs(text, stderr);
+    fflush(stderr);
+}
+
+bool PlatformFolderExists(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever a step of the build or the tests needs and this machine lacks.
+# Usage: scripts/install-deps.sh GROUP...   (groups: build windows pe e2e hardening bench)
+set -euo pipefail
+
+packages=()
+for group in "$@"; do
+    case "$group" in
+        build) packages+=(g++ cmake make libgtest-dev libgmock-dev) ;;
+        windows) packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+                            binutils-mingw-w64-x86-64) ;;
+        pe) packages+=(python3 python3-pefile) ;;
+        e2e) packages+=(wine wine64 xvfb xdotool x11-apps imagemagick) ;;
+        hardening) packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck clang-format-14) ;;
+        bench) packages+=(valgrind) ;;
+        *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages (run as root to install): ${missing[*]}" >&2
+    exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
