@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The main job, from a fresh Debian 12 machine: installs what is missing, builds Brenthaul.exe
+# for 32-bit Windows (the release) and 64-bit Windows (runs under Wine), and shows them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh build windows
+scripts/build.sh windows-x86 windows-x64
+
+for preset in windows-x86 windows-x64; do
+    exe="build/$preset/Brenthaul.exe"
+    printf '%-34s %7d bytes\n' "$exe" "$(stat -c %s "$exe")"
+done
