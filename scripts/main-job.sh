@@ -11,3 +11,6 @@ for preset in windows-x86 windows-x64; do
     exe="build/$preset/Brenthaul.exe"
     printf '%-34s %7d bytes\n' "$exe" "$(stat -c %s "$exe")"
 done
+# The release exe must need nothing but Windows' own DLLs.
+printf 'build/windows-x86/Brenthaul.exe imports: %s\n' "$(i686-w64-mingw32-objdump -p \
+    build/windows-x86/Brenthaul.exe | sed -n 's/^[[:space:]]*DLL Name: //p' | paste -sd ' ')"
