@@ -14,8 +14,10 @@ const wchar_t* PlatformGetEnvironment(const wchar_t* variable) { return _wgetenv
 
 int RunCommand(const wchar_t* commandLine) {
     // Whatever the tool wrote so far must reach the console before the command's own output.
-    fflush(stdout);
-    fflush(stderr);
+    // A console that cannot be written to changes nothing for the command, so the results of
+    // these writes (here and below) are deliberately ignored.
+    (void)fflush(stdout);
+    (void)fflush(stderr);
     return _wsystem(commandLine);
 }
 
@@ -24,13 +26,13 @@ void PlatformShowMessage(const wchar_t* text, const wchar_t* caption, unsigned t
 }
 
 void PlatformWriteOutput(const char* text) {
-    fputs(text, stdout);
-    fflush(stdout);
+    (void)fputs(text, stdout);
+    (void)fflush(stdout);
 }
 
 void PlatformWriteError(const char* text) {
-    fputs(text, stderr);
-    fflush(stderr);
+    (void)fputs(text, stderr);
+    (void)fflush(stderr);
 }
 
 bool PlatformFolderExists(const wchar_t* path) {
