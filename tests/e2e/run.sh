@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# End-to-end tests: the real Brenthaul.exe (x86_64) run under Wine, through Wine's command
+# interpreter, against real folders of a throwaway Wine profile.
+# Usage: tests/e2e/run.sh path/to/Brenthaul.exe
+# Builds the stand-ins for robocopy and rm (Wine has only a stub robocopy and no rm), makes a
+# fresh Wine prefix in a temporary folder, runs tests/e2e/e2e.py and removes the prefix again.
+# Prints one PASS/FAIL line per test and a closing summary; exits non-zero on any failure.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 path/to/Brenthaul.exe" >&2
+    exit 2
+fi
+exe="$(realpath "$1")"
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+
+standins="$root/build/e2e/standins"
+mkdir -p "$standins"
+for tool in robocopy rm; do
+    x86_64-w64-mingw32-gcc -std=c11 -Wall -Wextra -Werror -O2 -municode -static -s \
+        -o "$standins/$tool.exe" "$here/standins/$tool.c"
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/brenthaul-e2e.XXXXXX")"
+cleanup() {
+    # The persistent wineserver of this suite's prefix, and every Windows process it still holds.
+    WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+status=0
+/usr/bin/python3 "$here/e2e.py" --exe "$exe" --standins "$standins" --work "$work" \
+    --screenshots "$root/build/e2e-screenshots" || status=$?
+exit "$status"
