@@ -10,7 +10,11 @@ for group in "$@"; do
         windows) packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
                             binutils-mingw-w64-x86-64) ;;
         pe) packages+=(python3 python3-pefile) ;;
-        e2e) packages+=(wine wine64 xvfb xdotool x11-apps imagemagick) ;;
+        # Wine's fonts and X extensions are only recommended, and recommends are not installed:
+        # without them the message boxes of the debug tests draw no readable text.
+        e2e) packages+=(wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
+                        libxinerama1 libxcomposite1 libxfixes3 xvfb xdotool imagemagick
+                        python3) ;;
         hardening) packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck clang-format-14) ;;
         bench) packages+=(valgrind) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
