@@ -14,3 +14,7 @@ done
 # The release exe must need nothing but Windows' own DLLs.
 printf 'build/windows-x86/Brenthaul.exe imports: %s\n' "$(i686-w64-mingw32-objdump -p \
     build/windows-x86/Brenthaul.exe | sed -n 's/^[[:space:]]*DLL Name: //p' | paste -sd ' ')"
+
+# A demonstration under Wine: save a sample package's data, lose it, restore it.
+scripts/install-deps.sh e2e
+scripts/demo.sh build/windows-x64/Brenthaul.exe

@@ -16,11 +16,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
 standins="$root/build/e2e/standins"
-mkdir -p "$standins"
-for tool in robocopy rm; do
-    x86_64-w64-mingw32-gcc -std=c11 -Wall -Wextra -Werror -O2 -municode -static -s \
-        -o "$standins/$tool.exe" "$here/standins/$tool.c"
-done
+"$here/build-standins.sh" "$standins"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/brenthaul-e2e.XXXXXX")"
 cleanup() {
