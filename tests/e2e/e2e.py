@@ -341,6 +341,9 @@ class Suite:
                     PKG[:35] + "&", PKG[:34] + "\\*"]:
             self.refused(["/save", bad], -4)
         self.refused(["/debug", "/cleanrestore", "6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5%"], -4)
+        # The id must come last: in a switch position it is an ignored word, and "/debug" in
+        # the id's position is no id.
+        self.refused(["/save", PKG, "/debug"], -4)
 
     def test_full_status_through_cmd(self):
         # cmd's %ERRORLEVEL% holds the whole 32-bit status: -6, not 250 as a Unix status would.
@@ -375,7 +378,7 @@ class Suite:
     # --- which commands run ---------------------------------------------------------------
 
     def transfer(self, args, expected, user, extra=None):
-        code, out, err = self.wine.brenthaul(args, user=user, extra=extra)
+        code, out, err = self.wine.brenthaul(args, user=user, extra=extra, timeout=20)
         check(code == 0, "%s: status %d, stderr %r" % (args, signed(code), err))
         check(out == b"", "%s: standard output %r" % (args, out))
         commands = self.wine.commands()
@@ -408,6 +411,20 @@ class Suite:
         self.transfer(["/save", PKG.upper()],
                       [robocopy(local.replace(PKG, PKG.upper()), saved.replace(PKG, PKG.upper()))],
                       user)
+
+    def test_debug_switch_positions(self):
+        # Commands that succeed with status 0 bring up no box (a box would hold the run until
+        # its timeout); robocopy's 1 for "copied" would, so the stand-ins are told to return 0.
+        user = "user 1"
+        local = local_vfs(user) + "\\" + PKG
+        saved = saved_area(user) + "\\" + PKG
+        make_tree(os.path.join(self.wine.unix_local_vfs(user), PKG), {"f.txt": b"data"})
+        make_tree(os.path.join(self.wine.unix_saved_area(user), PKG), {"f.txt": b"data"})
+        quiet = {"BRENTHAUL_E2E_ROBOCOPY_STATUS": "0", "BRENTHAUL_E2E_RM_STATUS": "0"}
+        self.transfer(["/debug", "/save", PKG], [robocopy(local, saved)], user, quiet)
+        self.transfer(["/save", "/DEBUG", PKG], [robocopy(local, saved)], user, quiet)
+        self.transfer(["/cleanrestore", "/debug", PKG], [rm(local), robocopy(saved, local)], user,
+                      quiet)
 
     def test_clean_without_source_removes_nothing(self):
         user = "no source"
