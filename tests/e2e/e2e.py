@@ -525,23 +525,23 @@ class Suite:
     # --- debug mode -----------------------------------------------------------------------
 
     def start_xvfb(self):
+        """Starts an Xvfb of this suite's own on the first free display from :97 on."""
         for number in range(97, 160):
-            if not (os.path.exists("/tmp/.X%d-lock" % number) or
+            if (os.path.exists("/tmp/.X%d-lock" % number) or
                     os.path.exists("/tmp/.X11-unix/X%d" % number)):
-                break
-        else:
-            raise RuntimeError("no free X display number")
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", ":%d" % number, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists("/tmp/.X11-unix/X%d" % number):
-                self.display = ":%d" % number
-                return
-            if self.xvfb.poll() is not None:
-                break
-            time.sleep(0.1)
-        raise RuntimeError("Xvfb :%d did not start" % number)
+                continue
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", ":%d" % number, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for _ in range(100):
+                if self.xvfb.poll() is not None:
+                    break  # another server took the number first: try the next one
+                if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                    self.display = ":%d" % number
+                    return
+                time.sleep(0.1)
+            self.stop_xvfb()
+        raise RuntimeError("Xvfb did not start on any display from :97 to :159")
 
     def stop_xvfb(self):
         if self.xvfb is not None:
