@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The tool's own cost, printed in one run (a benchmark: it asserts no timing; it fails only when
 # something cannot be built or run):
-#   1. its overhead under Wine: `wine Brenthaul.exe /save <id>` (x64) against `wine cmd /c` with
-#      the same robocopy command line, a stand-in robocopy (bench/robocopy.c) returning 0 at once,
-#      the wineserver kept warm, the runs interleaved; the ratio of the medians;
+#   1. its overhead under Wine: `wine Brenthaul.exe /save <id>` (x64) against
+#      `wine C:\windows\system32\cmd.exe /c` with the same robocopy command line, a stand-in
+#      robocopy (bench/robocopy.c) returning 0 at once, the wineserver kept warm, the runs
+#      interleaved; the ratio of the medians (bench/wine_overhead.py says why this pair);
 #   2. the instructions its logic spends on a single-package save, a clean single-package save
 #      and an all-package save: native build (-Os, as the release), a driver with an instant
 #      platform (bench/instructions.cpp), valgrind's callgrind counting only inside RunBrenthaul;

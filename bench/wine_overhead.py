@@ -1,11 +1,13 @@
 #!/usr/bin/python3
-"""The tool's overhead under Wine: `wine Brenthaul.exe /save <id>` against `wine cmd /c` with the
-very robocopy command line the tool runs, a stand-in robocopy that returns 0 at once standing in
-for the real one. Both sides start under Wine from Linux once (`wine`), and both end in the same
-cmd.exe running the same robocopy; the tool's side has exactly one process more, Brenthaul.exe
-itself, which starts cmd through _wsystem. So the difference between the two is the tool's own
-start and its own work, nothing else. (`wine cmd /c Brenthaul.exe ...` would add a second cmd.exe
-to the tool's side and charge the tool for it.)
+"""The tool's overhead under Wine: `wine Brenthaul.exe /save <id>` against
+`wine C:\windows\system32\cmd.exe /c` with the very robocopy command line the tool runs, a
+stand-in robocopy that returns 0 at once standing in for the real one. Both sides start under Wine
+from Linux once (`wine`), and both end in the same cmd.exe running the same robocopy; the tool's
+side has exactly one process more, Brenthaul.exe itself, which starts cmd through _wsystem. So the
+difference between the two is the tool's own start and its own work, nothing else. Two traps make
+other pairs unfair: `wine cmd /c Brenthaul.exe ...` adds a second cmd.exe to the tool's side, and
+`wine cmd` (cmd named without a path) makes Wine start it through start.exe, which adds a process
+to the direct side. The script prints the chain of programs each side loads, to show that.
 
 Usage: wine_overhead.py EXE STUB_FOLDER RUNS
 Prints the medians of each side, their ratio and the spread. Uses a fresh WINEPREFIX of its own,
@@ -13,6 +15,7 @@ keeps its wineserver warm (`wineserver -p`) and stops it at the end.
 """
 import getpass
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -57,8 +60,8 @@ def main():
     # The tool's mirror command, given to cmd as separate words: Wine turns inner double quotes
     # into \", and these folders hold no blank, so the quotes change nothing for cmd.
     tool = [exe, "/save", PACKAGE_ID]
-    direct = ["cmd", "/c", "robocopy", local, saved, "/MIR", "/NS", "/NC", "/NFL", "/NDL", "/NP",
-              ">", "nul"]
+    direct = ["C:\\windows\\system32\\cmd.exe", "/c", "robocopy", local, saved,
+              "/MIR", "/NS", "/NC", "/NFL", "/NDL", "/NP", ">", "nul"]
     try:
         start = time.perf_counter()
         # Creates the prefix. Its set-up goes on in the background after cmd has ended; waiting
@@ -67,19 +70,26 @@ def main():
         subprocess.run(["wineserver", "-w"], env=env, check=True)
         print(f"  prefix ready in {time.perf_counter() - start:.1f} s")
         subprocess.run(["wineserver", "-p"], env=env, check=True)
-        for side in (tool, direct):  # the stand-in is the robocopy found, and both sides end 0
-            result = wine(side, {"BRENTHAUL_BENCH_ECHO": "1"})
-            if result.returncode != 0 or "stand-in robocopy" not in result.stderr:
-                sys.exit(f"wine_overhead: {side[0]} did not run the stand-in robocopy "
-                         f"(status {result.returncode}): {result.stderr.strip()}")
-        for _ in range(3):  # warm-up, not counted
+        for _ in range(3):  # warm-up, not counted; the first run starts Wine's services
             wine(tool)
             wine(direct)
-        times = {"tool": [], "direct": []}
+        for label, side in (("tool", tool), ("direct", direct)):
+            # The stand-in is the robocopy found, both sides end 0, and each loads the programs
+            # it should and no others.
+            result = wine(side, {"BRENTHAUL_BENCH_ECHO": "1", "WINEDEBUG": "-all,+loaddll"})
+            if result.returncode != 0 or "stand-in robocopy" not in result.stderr:
+                sys.exit(f"wine_overhead: {side[0]} did not run the stand-in robocopy "
+                         f"(status {result.returncode}): {result.stderr.strip()[-2000:]}")
+            chain = re.findall(r'Loaded L"([^"]*\.exe)"', result.stderr)
+            print(f"  {label:6} runs: " + " -> ".join(name.split("\\")[-1] for name in chain))
+        # For scale: the start of a program that does nothing (the stand-in itself), the least
+        # any extra process costs under Wine on this machine.
+        floor = [os.path.join(stub_folder, "robocopy.exe")]
+        times = {"tool": [], "direct": [], "floor": []}
         for i in range(runs):
             # Interleaved, the order swapped every run, so a drift in the machine's load hits
             # both sides alike.
-            order = [("tool", tool), ("direct", direct)]
+            order = [("tool", tool), ("direct", direct), ("floor", floor)]
             for name, side in (order if i % 2 == 0 else order[::-1]):
                 start = time.perf_counter()
                 result = wine(side)
@@ -90,9 +100,10 @@ def main():
         tool_median = statistics.median(times["tool"])
         direct_median = statistics.median(times["direct"])
         for name, label in (("tool", "wine Brenthaul.exe /save <id>"),
-                            ("direct", "wine cmd /c robocopy <same line>")):
+                            ("direct", "wine ...\\cmd.exe /c robocopy <same>"),
+                            ("floor", "wine robocopy.exe (a do-nothing exe)")):
             values = sorted(times[name])
-            print(f"  {label:34} median {statistics.median(values) * 1000:7.1f} ms   "
+            print(f"  {label:36} median {statistics.median(values) * 1000:7.1f} ms   "
                   f"min {values[0] * 1000:7.1f}   max {values[-1] * 1000:7.1f}   ({len(values)} runs)")
         print(f"  ratio of medians (tool / direct): {tool_median / direct_median:.3f}   "
               f"the tool's own start: {(tool_median - direct_median) * 1000:.1f} ms")
