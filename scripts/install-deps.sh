@@ -15,8 +15,9 @@ for group in "$@"; do
         e2e) packages+=(wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
                         libxinerama1 libxcomposite1 libxfixes3 xvfb xdotool imagemagick
                         python3) ;;
-        hardening) packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck clang-format-14) ;;
-        bench) packages+=(valgrind) ;;
+        hardening) packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck clang-format-14
+                              python3) ;;
+        bench) packages+=(valgrind python3) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
