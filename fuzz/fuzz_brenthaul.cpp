@@ -10,9 +10,9 @@
 //            exist, bit 6 a failed user-name lookup scribbles over the buffer anyway
 //   byte 1   index into kCommandStatuses: what every command returns
 //   then     fields separated by a 0x00 byte: user name, SystemDrive, argument 1, ..., argument 4
-// Each field is decoded into wide characters: a byte below 0xFF is the character of that code
-// (so Latin-1 and control characters come straight through); 0xFF followed by two bytes is the
-// 16-bit code unit they give, high byte first, so any UTF-16 code unit can appear.
+// Each field is decoded into wide characters: a byte other than 0x00 and 0xFF is the character of
+// that code (so Latin-1 and control characters come straight through); 0xFF followed by two bytes
+// is the 16-bit code unit they give, high byte first, so any UTF-16 code unit but NUL can appear.
 #include <locale.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -66,35 +66,25 @@ void Check(bool condition, const char* what) {
     }
 }
 
-std::wstring Decode(const uint8_t* data, size_t size) {
-    std::wstring text;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0xFF && i + 2 < size) {
+// Reads everything after the two header bytes as `count` fields, one pass: 0x00 ends a field,
+// 0xFF takes the next two bytes (whatever they are, 0x00 included) as one 16-bit code unit, any
+// other byte is the character of that code. Missing fields are empty.
+std::vector<std::wstring> Fields(const uint8_t* data, size_t size, size_t count) {
+    std::vector<std::wstring> fields(1);
+    for (size_t i = 0; i < size && fields.size() <= count; ++i) {
+        if (data[i] == 0x00) {
+            fields.emplace_back();
+        } else if (data[i] == 0xFF && i + 2 < size) {
             const wchar_t unit = static_cast<wchar_t>((data[i + 1] << 8) | data[i + 2]);
             i += 2;
             if (unit != L'\0') {
-                text.push_back(unit);  // a C string cannot hold a NUL; the OS never passes one
+                fields.back().push_back(unit);  // a C string holds no NUL; the OS passes none
             }
         } else {
-            text.push_back(static_cast<wchar_t>(data[i]));
+            fields.back().push_back(static_cast<wchar_t>(data[i]));
         }
     }
-    return text;
-}
-
-// Splits everything after the two header bytes into at most `count` NUL-separated fields.
-std::vector<std::wstring> Fields(const uint8_t* data, size_t size, size_t count) {
-    std::vector<std::wstring> fields;
-    size_t start = 0;
-    for (size_t i = 0; i <= size && fields.size() < count; ++i) {
-        if (i == size || data[i] == 0x00) {
-            fields.push_back(Decode(data + start, i - start));
-            start = i + 1;
-        }
-    }
-    while (fields.size() < count) {
-        fields.emplace_back();
-    }
+    fields.resize(count);
     return fields;
 }
 

@@ -8,7 +8,8 @@ Usage: fuzz/make_seeds.py [FOLDER]   (default: fuzz/corpus beside this script)
 Input layout (see fuzz_brenthaul.cpp): a flags byte (argument count mod 5 in bits 0-2; user
 name obtained 0x08; SystemDrive set 0x10; folders exist 0x20; a failed user-name lookup
 scribbles 0x40), a command-status index byte, then NUL-separated fields: user name,
-SystemDrive, the arguments. In a field, 0xFF HI LO stands for the UTF-16 code unit 0xHILO.
+SystemDrive, the arguments. In a field, 0xFF HI LO stands for the UTF-16 code unit 0xHILO (read
+before the fields are split, so HI or LO may be 0x00).
 """
 import os
 import sys
@@ -83,6 +84,7 @@ SEEDS = {
     "percent-drive": seed(["/restoreall"], drive="%TEMP%"),
     "control-user": seed(["/cleanrestore", ID], user="us\ter\x01"),
     "non-ascii-user": seed(["/cleansave", ID], user="J\u00fcrgen \u5f20\u4e09"),
+    "ideographic-space-user": seed(["/restore", ID], user="user\u3000\u0100"),
     "long-user": seed(["/save", ID], user="u" * 256),
     "long-drive": seed(["/saveall"], drive="D:" + "\\x" * 120),
     "source-missing": seed(["/cleansave", ID], flags=USER | DRIVE, status=2),
