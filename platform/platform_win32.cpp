@@ -3,6 +3,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <windows.h>
 
 bool PlatformGetUserName(wchar_t* name, size_t capacity) {
@@ -22,7 +23,21 @@ int RunCommand(const wchar_t* commandLine) {
 }
 
 void PlatformShowMessage(const wchar_t* text, const wchar_t* caption, unsigned type) {
-    MessageBoxW(nullptr, text, caption, type);
+    // USER32 is loaded only here, for the debug boxes: importing it would make every run pay for
+    // loading and initialising it, which is the larger part of the tool's own start. USER32 is a
+    // known DLL, so the system's own copy is the one loaded.
+    typedef int(WINAPI * MessageBoxFunction)(HWND, LPCWSTR, LPCWSTR, UINT);
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    if (user32 == nullptr) {
+        return;
+    }
+    const FARPROC address = GetProcAddress(user32, "MessageBoxW");
+    if (address != nullptr) {
+        MessageBoxFunction show;
+        static_assert(sizeof(show) == sizeof(address), "function pointers differ in size");
+        memcpy(&show, &address, sizeof(show));
+        show(nullptr, text, caption, type);
+    }
 }
 
 void PlatformWriteOutput(const char* text) {
