@@ -37,7 +37,16 @@ int RunWith(const std::vector<std::wstring>& arguments) {
 }
 
 // What a command line should lead to.
-enum Outcome { kUsageOnly, kSave, kRestore, kCleanSave, kCleanRestore, kSaveAll, kRestoreAll };
+enum Outcome {
+    kUsageOnly,
+    kSave,
+    kRestore,
+    kCleanSave,
+    kCleanRestore,
+    kSaveAll,
+    kRestoreAll,
+    kRestoreUpperCaseId
+};
 
 struct LineCase {
     const char* name;
@@ -46,6 +55,8 @@ struct LineCase {
     Outcome outcome;
     bool debug;
 };
+
+const std::wstring kUpperId = L"6F2B8A2E-3D41-4C5E-9A7B-0C1D2E3F4A5B";
 
 std::vector<std::wstring> ExpectedCommands(Outcome outcome) {
     switch (outcome) {
@@ -63,11 +74,11 @@ std::vector<std::wstring> ExpectedCommands(Outcome outcome) {
             return {Mirror(kLocalVfs, kSavedArea)};
         case kRestoreAll:
             return {Mirror(kSavedArea, kLocalVfs)};
+        case kRestoreUpperCaseId:
+            return {Mirror(kSavedArea + L"\\" + kUpperId, kLocalVfs + L"\\" + kUpperId)};
     }
     return {};
 }
-
-const std::wstring kUpperId = L"6F2B8A2E-3D41-4C5E-9A7B-0C1D2E3F4A5B";
 
 const LineCase kLineCases[] = {
     {"no_arguments", {}, -1, kUsageOnly, false},
@@ -140,7 +151,7 @@ const LineCase kLineCases[] = {
      -4,
      kUsageOnly,
      false},
-    {"id_in_capitals_passes_unchanged", {L"/restore", kUpperId}, 0, kUsageOnly, false},
+    {"id_in_capitals_passes_unchanged", {L"/restore", kUpperId}, 0, kRestoreUpperCaseId, false},
     {"bad_switch_before_bad_id", {L"/debug", L"not-an-id"}, -2, kUsageOnly, false},
     {"no_operation_before_bad_id", {L"/debug", L"x", L"not-an-id"}, -6, kUsageOnly, false},
 };
@@ -169,10 +180,7 @@ TEST_P(CommandLines, ClassifyRunAndReturnTheStatus) {
     }
     EXPECT_EQ(Fake().output, "");
     EXPECT_EQ(Fake().error, "");
-    std::vector<std::wstring> expected = ExpectedCommands(c.outcome);
-    if (c.outcome == kUsageOnly) {  // only the upper-case id case: its own commands
-        expected = {Mirror(kSavedArea + L"\\" + kUpperId, kLocalVfs + L"\\" + kUpperId)};
-    }
+    const std::vector<std::wstring> expected = ExpectedCommands(c.outcome);
     EXPECT_EQ(Fake().Commands(), expected);
     EXPECT_EQ(Fake().Boxes().size(), c.debug ? expected.size() : 0u);
 }

@@ -45,6 +45,17 @@ void ExpectSteps(const std::vector<Step>& expected) {
     }
 }
 
+// A fresh fake system with user1's roots worked out, and nothing recorded yet.
+template <typename Base>
+class WithRoots : public Base {
+protected:
+    void SetUp() override {
+        ResetFakeSystem();
+        ASSERT_EQ(InitProfileRoots(), kRootsUsable);
+        Fake().calls.clear();
+    }
+};
+
 const std::wstring kSaveMirror = Mirror(kLocalPackage, kSavedPackage);
 const std::wstring kRestoreMirror = Mirror(kSavedPackage, kLocalPackage);
 const std::wstring kRemoveSaved = Removal(kSavedPackage);
@@ -156,14 +167,7 @@ const PackageCase kPackageCases[] = {
 
 void PrintTo(const PackageCase& c, std::ostream* os) { *os << c.name; }
 
-class PackageTable : public ::testing::TestWithParam<PackageCase> {
-protected:
-    void SetUp() override {
-        ResetFakeSystem();
-        ASSERT_EQ(InitProfileRoots(), kRootsUsable);
-        Fake().calls.clear();
-    }
-};
+class PackageTable : public WithRoots<::testing::TestWithParam<PackageCase>> {};
 
 TEST_P(PackageTable, RunsTheExactCommandsAndBoxesInOrder) {
     const PackageCase& c = GetParam();
@@ -183,14 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PackageTable, ::testing::ValuesIn(kPackageCases)
                              return std::string(info.param.name);
                          });
 
-class Transfers : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetFakeSystem();
-        ASSERT_EQ(InitProfileRoots(), kRootsUsable);
-        Fake().calls.clear();
-    }
-};
+class Transfers : public WithRoots<::testing::Test> {};
 
 TEST_F(Transfers, CleanChecksTheSourceFolderOnly) {
     SavePackage(kId.c_str(), true, false);
@@ -236,14 +233,7 @@ TEST_F(Transfers, LongestMirrorCommandThatFitsRuns) {
     EXPECT_GE(Fake().Commands()[1].size(), kMirrorCommandCapacity - 2);  // two ids: even length
 }
 
-class TooLong : public ::testing::TestWithParam<size_t> {
-protected:
-    void SetUp() override {
-        ResetFakeSystem();
-        ASSERT_EQ(InitProfileRoots(), kRootsUsable);
-        Fake().calls.clear();
-    }
-};
+class TooLong : public WithRoots<::testing::TestWithParam<size_t>> {};
 
 TEST_P(TooLong, NothingRunsAndTheCauseIsNamed) {
     const std::wstring id(GetParam(), L'a');
