@@ -28,6 +28,8 @@ suite "end to end (Wine)" tests/e2e/run.sh build/windows-x64/Brenthaul.exe
 suite "unit tests (AddressSanitizer, UndefinedBehaviorSanitizer)" scripts/sanitize.sh
 suite "fuzzing (libFuzzer, bounded)" fuzz/run.sh
 suite "static analysis (clang-tidy, cppcheck, clang-format)" scripts/static-analysis.sh
+# The benchmark asserts no timing: this only shows that it still builds and runs.
+suite "benchmark still runs (bench/run.sh --quick)" bench/run.sh --quick
 
 echo
 [ ${#failures[@]} -eq 0 ] || printf 'failed suite: %s\n' "${failures[@]}"
