@@ -70,6 +70,20 @@ static int SameFile(const WIN32_FIND_DATAW* source, const wchar_t* destination) 
            CompareFileTime(&data.ftLastWriteTime, &source->ftLastWriteTime) == 0;
 }
 
+// Starts listing `folder` into `found`; INVALID_HANDLE_VALUE when it cannot be listed.
+static HANDLE ListFolder(wchar_t* pattern, const wchar_t* folder, WIN32_FIND_DATAW* found) {
+    if (!StandinJoin(pattern, folder, L"*")) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return FindFirstFileW(pattern, found);
+}
+
+// Fills `from` and `to` with entry `name` of the source and of the destination.
+static int JoinBoth(wchar_t* from, wchar_t* to, const wchar_t* source, const wchar_t* destination,
+                    const wchar_t* name) {
+    return StandinJoin(from, source, name) && StandinJoin(to, destination, name);
+}
+
 // Mirrors folder `source` into the existing folder `destination`. Sets *copied when a file was
 // copied. Returns 1 on success.
 static int Mirror(const wchar_t* source, const wchar_t* destination, int* copied) {
@@ -80,10 +94,7 @@ static int Mirror(const wchar_t* source, const wchar_t* destination, int* copied
     int ok = 1;
 
     // First: what the source has.
-    if (!StandinJoin(pattern, source, L"*")) {
-        return 0;
-    }
-    HANDLE search = FindFirstFileW(pattern, &found);
+    HANDLE search = ListFolder(pattern, source, &found);
     if (search == INVALID_HANDLE_VALUE) {
         return 0;
     }
@@ -91,8 +102,7 @@ static int Mirror(const wchar_t* source, const wchar_t* destination, int* copied
         if (StandinIsDots(found.cFileName)) {
             continue;
         }
-        if (!StandinJoin(from, source, found.cFileName) ||
-            !StandinJoin(to, destination, found.cFileName)) {
+        if (!JoinBoth(from, to, source, destination, found.cFileName)) {
             ok = 0;
             continue;
         }
@@ -116,10 +126,7 @@ static int Mirror(const wchar_t* source, const wchar_t* destination, int* copied
     FindClose(search);
 
     // Then: what the destination has and the source lacks.
-    if (!StandinJoin(pattern, destination, L"*")) {
-        return 0;
-    }
-    search = FindFirstFileW(pattern, &found);
+    search = ListFolder(pattern, destination, &found);
     if (search == INVALID_HANDLE_VALUE) {
         return 0;
     }
@@ -127,8 +134,7 @@ static int Mirror(const wchar_t* source, const wchar_t* destination, int* copied
         if (StandinIsDots(found.cFileName)) {
             continue;
         }
-        if (!StandinJoin(from, source, found.cFileName) ||
-            !StandinJoin(to, destination, found.cFileName)) {
+        if (!JoinBoth(from, to, source, destination, found.cFileName)) {
             ok = 0;
             continue;
         }
