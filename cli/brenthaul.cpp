@@ -1,6 +1,5 @@
 #include "cli/brenthaul.h"
 
-#include "common/bounded_format.h"
 #include "platform/platform.h"
 #include "profile/profile.h"
 #include "transfer/transfer.h"
@@ -82,12 +81,10 @@ int RunPackageTransfer(const Request& request, const wchar_t* idArgument, RootsS
     if (roots != kRootsUsable) {
         return RefuseRoots(roots);
     }
-    wchar_t packageId[kPackageIdCapacity];
-    if (!FormatText(packageId, kPackageIdCapacity, L"%ls", idArgument)) {
-        return Refuse(kStatusBadPackageId);
-    }
-    const int result = request.save ? SavePackage(packageId, request.clean, request.debug)
-                                    : RestorePackage(packageId, request.clean, request.debug);
+    // The checked argument is the package id: a GUID is 36 characters and holds nothing the
+    // interpreter reads as syntax, so it is passed on as it stands.
+    const int result = request.save ? SavePackage(idArgument, request.clean, request.debug)
+                                    : RestorePackage(idArgument, request.clean, request.debug);
     return TransferStatus(result);
 }
 

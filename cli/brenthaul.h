@@ -13,7 +13,6 @@ const int kStatusBadPackageId = -4;      // the package id is not a GUID
 const int kStatusNotUsable = -5;         // the profile roots or a command text are not usable
 const int kStatusNoOperation = -6;       // three arguments: neither sets save or restore
 
-const size_t kPackageIdCapacity = 256;
 const size_t kPackageIdLength = 36;
 
 // One whole run: works out the profile roots, classifies the command line (`argc` counts the
