@@ -6,7 +6,7 @@ from the left folder into the right one. One image, 64 x 64 pixels at 24 bits pe
 1-bit mask that keeps the corners transparent. Standard library only, and no randomness, so the
 same script always writes the same bytes:
 
-    /usr/bin/python3 cli/make_icon.py [output.ico]
+    /usr/bin/python3 scripts/make_icon.py [output.ico]
 """
 
 import os
@@ -106,7 +106,8 @@ def ico_bytes(canvas):
 
 
 def main():
-    default = os.path.join(os.path.dirname(os.path.abspath(__file__)), "brenthaul.ico")
+    default = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "cli",
+                           "brenthaul.ico")
     output = sys.argv[1] if len(sys.argv) > 1 else default
     with open(output, "wb") as stream:
         stream.write(ico_bytes(draw()))
