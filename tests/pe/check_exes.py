@@ -6,8 +6,8 @@
 For each exe: machine type (from the build folder's name: x86 is i386, x64 is AMD64), console
 subsystem, every field and string of the version resource, the manifest's execution level and
 uiAccess, the icon in group 101 (64 x 64 at 24 bits per pixel, the image of cli/brenthaul.ico), the
-imported DLLs (Windows' own only), no symbol table, ASLR and DEP. The 32-bit exe, the release, must
-also stay within 64 KiB. Prints one PASS or FAIL line per check and exits non-zero on any failure.
+imported DLLs (Windows' own only), no symbol table, ASLR and DEP, and no build time stamp. The
+32-bit exe, the release, must also stay within 64 KiB. Prints one PASS or FAIL line per check and exits non-zero on any failure.
 """
 
 import os
@@ -223,6 +223,9 @@ def check_imports(pe, exe, path, machine_name):
     wanted = (pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"] |
               pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"])
     check(exe, "ASLR and DEP enabled", flags & wanted == wanted, "flags 0x%x" % flags)
+    # A build time in the header would make every build's bytes differ.
+    check(exe, "no build time stamp in the PE header", pe.FILE_HEADER.TimeDateStamp == 0,
+          "found %d" % pe.FILE_HEADER.TimeDateStamp)
     size = os.path.getsize(path)
     if machine_name == "i386":
         check(exe, "release size %d bytes, at most 64 KiB" % size, size <= RELEASE_SIZE_LIMIT)
