@@ -2,11 +2,12 @@
 # Shows Brenthaul.exe at work under Wine: saves one App-V package's local data to the roaming
 # profile, loses the local copy, and restores it. Everything happens in a throwaway Wine profile
 # that is removed at the end.
-# Usage: scripts/demo.sh [path/to/Brenthaul.exe]   (default: build/windows-x64/Brenthaul.exe)
+# Usage: scripts/demo.sh [path/to/Brenthaul.exe]   (default: build/windows-x86/Brenthaul.exe, the
+#        release exe)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-exe="$(realpath "${1:-build/windows-x64/Brenthaul.exe}")"
+exe="$(realpath "${1:-build/windows-x86/Brenthaul.exe}")"
 package=6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5b
 user="demo user"
 

@@ -12,7 +12,8 @@ for group in "$@"; do
         pe) packages+=(python3 python3-pefile) ;;
         # Wine's fonts and X extensions are only recommended, and recommends are not installed:
         # without them the message boxes of the debug tests draw no readable text.
-        e2e) packages+=(wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
+        # wine32:i386 runs the 32-bit release exe; wine64 the 64-bit one.
+        e2e) packages+=(wine wine64 wine32:i386 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1
                         libxinerama1 libxcomposite1 libxfixes3 xvfb xdotool imagemagick
                         python3) ;;
         hardening) packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck clang-format-14
@@ -35,5 +36,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# Packages for 32-bit x86 (name:i386) need that architecture known to dpkg before the update.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -14,7 +14,11 @@ done
 # The release exe must need nothing but Windows' own DLLs.
 printf 'build/windows-x86/Brenthaul.exe imports: %s\n' "$(i686-w64-mingw32-objdump -p \
     build/windows-x86/Brenthaul.exe | sed -n 's/^[[:space:]]*DLL Name: //p' | paste -sd ' ')"
+# Every build of this commit gives these bytes (tests/reproducible/run.sh checks it).
+printf 'build/windows-x86/Brenthaul.exe SHA-256: %s\n' \
+    "$(sha256sum <build/windows-x86/Brenthaul.exe | cut -d' ' -f1)"
 
-# A demonstration under Wine: save a sample package's data, lose it, restore it.
+# A demonstration under Wine, with the release exe: save a sample package's data, lose it,
+# restore it.
 scripts/install-deps.sh e2e
-scripts/demo.sh build/windows-x64/Brenthaul.exe
+scripts/demo.sh build/windows-x86/Brenthaul.exe

@@ -24,7 +24,9 @@ suite() {
 
 suite "unit tests (native, fake platform)" ctest --preset native --output-on-failure
 suite "executables (PE inspection)" /usr/bin/python3 tests/pe/check_exes.py build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe
-suite "end to end (Wine)" tests/e2e/run.sh build/windows-x64/Brenthaul.exe
+suite "end to end (Wine), release exe (32-bit) and 64-bit exe" tests/e2e/run.sh \
+    build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe
+suite "reproducible builds (two builds, same bytes)" tests/reproducible/run.sh
 suite "unit tests (AddressSanitizer, UndefinedBehaviorSanitizer)" scripts/sanitize.sh
 suite "fuzzing (libFuzzer, bounded)" fuzz/run.sh
 suite "static analysis (clang-tidy, cppcheck, clang-format)" scripts/static-analysis.sh

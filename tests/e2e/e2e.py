@@ -74,12 +74,11 @@ class Wine:
         self.scratch = os.path.join(args.work, "scratch")
         for folder in (self.prefix, self.bin, self.tools, self.scratch):
             os.makedirs(folder, exist_ok=True)
-        # Copies in a folder without blanks, so cmd takes the exe's path without quotes.
-        shutil.copy(args.exe, os.path.join(self.bin, "Brenthaul.exe"))
         for tool in ("robocopy.exe", "rm.exe"):
             shutil.copy(os.path.join(args.standins, tool), os.path.join(self.tools, tool))
-        self.exe_unix = os.path.join(self.bin, "Brenthaul.exe")
-        self.exe = windows_path(self.exe_unix)
+        self.exe_unix = None
+        self.exe = None
+        self.first_users = None
         self.env = {
             key: value
             for key, value in os.environ.items()
@@ -108,6 +107,27 @@ class Wine:
             ["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
              "/d", "N", "/f"], timeout=180)
         check(code == 0, "preparing the Wine prefix failed: %r" % err)
+        self.first_users = set(os.listdir(self.users_folder()))
+
+    def use_exe(self, path, label):
+        """Makes `path` the Brenthaul.exe under test. A copy in a folder without blanks, so cmd
+        takes the exe's path without quotes."""
+        folder = os.path.join(self.bin, label)
+        os.makedirs(folder, exist_ok=True)
+        self.exe_unix = os.path.join(folder, "Brenthaul.exe")
+        shutil.copy(path, self.exe_unix)
+        self.exe = windows_path(self.exe_unix)
+
+    def reset_profiles(self):
+        """Removes what earlier tests left in the users' profiles: the profiles the tests made,
+        and the App-V folders of the prefix's own."""
+        for user in os.listdir(self.users_folder()):
+            if user not in self.first_users:
+                shutil.rmtree(os.path.join(self.users_folder(), user))
+                continue
+            for area in ("Local", "Roaming"):
+                shutil.rmtree(os.path.join(self.users_folder(), user, "AppData", area,
+                                           "Microsoft", "AppV"), ignore_errors=True)
 
     def environment(self, user=None, extra=None):
         env = dict(self.env)
@@ -205,6 +225,15 @@ def rm(path):
     return ["rm", "rm", "-r", path]
 
 
+def pe_machine(path):
+    """The machine of a PE file: "x86" (i386), "x64" (AMD64), or the type in hexadecimal."""
+    with open(path, "rb") as exe:
+        header = exe.read(4096)
+    offset = int.from_bytes(header[0x3C:0x40], "little")
+    machine = int.from_bytes(header[offset + 4:offset + 6], "little")
+    return {0x14C: "x86", 0x8664: "x64"}.get(machine, "0x%04x" % machine)
+
+
 def signed(code):
     """A Linux exit status (the Windows one mod 256) as the small negative number it stands for."""
     return code - 256 if code >= 128 else code
@@ -284,12 +313,14 @@ class Suite:
     def __init__(self, wine, args):
         self.wine = wine
         self.args = args
+        self.label = ""
         self.passed = 0
         self.failed = 0
         self.xvfb = None
         self.display = None
 
     def test(self, name, function):
+        name = "[%s] %s" % (self.label, name) if self.label else name
         started = time.monotonic()
         try:
             function()
@@ -570,8 +601,9 @@ class Suite:
         raise Failure("no box %r within %d s" % (caption, BOX_TIMEOUT))
 
     def screenshot(self, name):
-        os.makedirs(self.args.screenshots, exist_ok=True)
-        path = os.path.join(self.args.screenshots, name)
+        folder = os.path.join(self.args.screenshots, self.label)
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, name)
         shot = self.x(["/usr/bin/import", "-window", "root", path])
         check(shot.returncode == 0 and os.path.getsize(path) > 1000,
               "screenshot %s failed: %s" % (path, shot.stderr))
@@ -641,7 +673,24 @@ class Suite:
                        [rm(local), robocopy(saved, local)], ["1", "16"],
                        ["restore-1-removal-warning.png", "restore-2-mirror-error.png"])
 
+    def exe_runs(self):
+        """The exe under test starts under this Wine at all. A 32-bit exe needs Wine's 32-bit
+        part (Debian's wine32:i386) in a prefix made after it was installed."""
+        code, out, err = self.wine.brenthaul([])
+        if signed(code) == -1 and out == USAGE:
+            return
+        last = (err.decode("utf-8", "replace").strip().splitlines() or ["no message"])[-1]
+        raise Failure("%s Windows programs do not run under this Wine (status %d, %s)%s"
+                      % ("32-bit" if self.label == "x86" else "these", signed(code), last,
+                         "; install wine32:i386 (dpkg --add-architecture i386, then apt-get "
+                         "install wine32:i386) and make the Wine prefix afresh"
+                         if self.label == "x86" else ""))
+
     def run_all(self):
+        failed_before = self.failed
+        self.test("exe starts under Wine", self.exe_runs)
+        if self.failed != failed_before:
+            return
         tests = [name for name in dir(self) if name.startswith("test_")]
         tests.sort(key=lambda name: getattr(Suite, name).__code__.co_firstlineno)
         for name in tests:
@@ -650,7 +699,8 @@ class Suite:
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
+    parser.add_argument("--exe", required=True, action="append",
+                        help="a Brenthaul.exe to test; give it once for each exe")
     parser.add_argument("--standins", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--screenshots", required=True)
@@ -667,7 +717,14 @@ def main():
         wine.env["DISPLAY"] = suite.display
         suite.test("Wine prefix starts", wine.start)
         if suite.failed == 0:
-            suite.run_all()
+            # The same tests for each exe, one after the other in the same prefix.
+            for exe in args.exe:
+                suite.label = pe_machine(exe)
+                print("--- %s (%s)" % (exe, suite.label), flush=True)
+                wine.use_exe(exe, suite.label)
+                wine.reset_profiles()
+                suite.run_all()
+            suite.label = ""
     finally:
         suite.stop_xvfb()
         subprocess.run(["wineserver", "-k"], env=wine.env, timeout=WINE_TIMEOUT,

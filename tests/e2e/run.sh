@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# End-to-end tests: the real Brenthaul.exe (x86_64) run under Wine, through Wine's command
-# interpreter, against real folders of a throwaway Wine profile.
-# Usage: tests/e2e/run.sh path/to/Brenthaul.exe
+# End-to-end tests: the real Brenthaul.exe run under Wine, through Wine's command interpreter,
+# against real folders of a throwaway Wine profile. Each exe given gets the same tests, in the
+# same prefix: the 32-bit release exe and the 64-bit one must both pass.
+# Usage: tests/e2e/run.sh path/to/Brenthaul.exe...
 # Builds the stand-ins for robocopy and rm (Wine has only a stub robocopy and no rm), makes a
 # fresh Wine prefix in a temporary folder, runs tests/e2e/e2e.py and removes the prefix again.
 # Prints one PASS/FAIL line per test and a closing summary; exits non-zero on any failure.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 path/to/Brenthaul.exe" >&2
+if [ $# -lt 1 ]; then
+    echo "usage: $0 path/to/Brenthaul.exe..." >&2
     exit 2
 fi
-exe="$(realpath "$1")"
+exes=()
+for exe in "$@"; do
+    exes+=(--exe "$(realpath "$exe")")
+done
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 
@@ -28,6 +32,6 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 status=0
-/usr/bin/python3 "$here/e2e.py" --exe "$exe" --standins "$standins" --work "$work" \
+/usr/bin/python3 "$here/e2e.py" "${exes[@]}" --standins "$standins" --work "$work" \
     --screenshots "$root/build/e2e-screenshots" || status=$?
 exit "$status"
