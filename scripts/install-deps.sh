@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever a step of the build or the tests needs and this machine lacks.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build windows pe e2e hardening bench)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build windows pe e2e hardening bench package)
 set -euo pipefail
 
 packages=()
@@ -19,6 +19,8 @@ for group in "$@"; do
         hardening) packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck clang-format-14
                               python3) ;;
         bench) packages+=(valgrind python3) ;;
+        # The MSI (wixl, msibuild, msiinfo; faketime stops the clock they read), signing.
+        package) packages+=(wixl msitools faketime osslsigncode openssl git python3) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

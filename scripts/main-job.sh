@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The main job, from a fresh Debian 12 machine: installs what is missing, builds Brenthaul.exe
-# for 32-bit Windows (the release) and 64-bit Windows (runs under Wine), and shows them.
+# for 32-bit Windows (the release) and 64-bit Windows (runs under Wine), shows them at work, and
+# ends with the release folder dist/: the release exes, the MSI and their checksums, signed when
+# a certificate is configured (see scripts/sign.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +24,18 @@ printf 'build/windows-x86/Brenthaul.exe SHA-256: %s\n' \
 # restore it.
 scripts/install-deps.sh e2e
 scripts/demo.sh build/windows-x86/Brenthaul.exe
+
+# The release folder.
+scripts/install-deps.sh package
+packaging/dist.sh dist
+echo
+if scripts/sign.sh --configured; then
+    echo "dist/ (signed with the configured certificate):"
+else
+    echo "dist/ (unsigned; set BRENTHAUL_SIGN_PKCS12 or BRENTHAUL_SIGN_CERT to sign):"
+fi
+for file in dist/*; do
+    printf '  %-28s %7d bytes\n' "$file" "$(stat -c %s "$file")"
+done
+echo "dist/SHA256SUMS (check with: cd dist && sha256sum -c SHA256SUMS):"
+sed 's/^/  /' dist/SHA256SUMS

@@ -4,7 +4,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh build windows pe e2e hardening bench || exit 1
+scripts/install-deps.sh build windows pe e2e hardening bench package || exit 1
 scripts/build.sh || exit 1
 
 passed=0
@@ -27,6 +27,7 @@ suite "executables (PE inspection)" /usr/bin/python3 tests/pe/check_exes.py buil
 suite "end to end (Wine), release exe (32-bit) and 64-bit exe" tests/e2e/run.sh \
     build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe
 suite "reproducible builds (two builds, same bytes)" tests/reproducible/run.sh
+suite "release artefacts (MSI under Wine, signing, dist)" tests/packaging/run.sh
 suite "unit tests (AddressSanitizer, UndefinedBehaviorSanitizer)" scripts/sanitize.sh
 suite "fuzzing (libFuzzer, bounded)" fuzz/run.sh
 suite "static analysis (clang-tidy, cppcheck, clang-format)" scripts/static-analysis.sh
