@@ -374,6 +374,14 @@ class PackagingSuite(Suite):
         check(signing.returncode == 0, "sign.sh: %s" % signing.stderr)
         for exe in exes:
             check(self.verify(exe), "%s does not verify" % exe)
+            # Without its signature, a signed exe is the reproducible build again, byte for byte:
+            # how anyone checks a signed release against the sources.
+            unsigned = exe + ".unsigned"
+            removed = tool("osslsigncode", "remove-signature", "-in", exe, "-out", unsigned)
+            check(removed.returncode == 0 and
+                  sha256(unsigned) == sha256(os.path.join(self.exes, os.path.basename(exe))),
+                  "%s without its signature is not the built exe" % exe)
+            os.remove(unsigned)
         inspected = tool("/usr/bin/python3", os.path.join(ROOT, "tests", "pe", "check_exes.py"),
                          *exes)
         check(inspected.returncode == 0, "the signed exes fail the inspection:\n%s"
