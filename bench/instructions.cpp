@@ -31,6 +31,8 @@ void PlatformWriteError(const char* /*text*/) {}
 
 bool PlatformFolderExists(const wchar_t* /*path*/) { return true; }
 
+void PlatformReportEvent(unsigned /*type*/, unsigned /*id*/, const wchar_t* /*text*/) {}
+
 int main(int argc, char** argv) {
     static const wchar_t kId[] = L"6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5b";
     const wchar_t* save[] = {L"Brenthaul.exe", L"/save", kId, nullptr};

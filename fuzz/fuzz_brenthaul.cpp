@@ -34,9 +34,11 @@ namespace {
 const int kCommandStatuses[] = {0, 1, -1, 2, 8, 16, 0x7fffffff, static_cast<int>(0x80000000u)};
 
 struct Recorded {
-    std::string kind;  // "run", "box", "exists"
+    std::string kind;  // "run", "box", "exists", "event"
     std::wstring text;
     std::wstring caption;
+    unsigned type = 0;  // event type
+    unsigned id = 0;    // event id
 };
 
 // What the stand-in platform answers in this run, and what the tool asked of it.
@@ -273,6 +275,11 @@ void PlatformWriteError(const char* text) {
 bool PlatformFolderExists(const wchar_t* path) {
     g_system.calls.push_back({"exists", path, L""});
     return g_system.foldersExist;
+}
+
+void PlatformReportEvent(unsigned type, unsigned id, const wchar_t* text) {
+    Check(type == kEventError || type == kEventWarning, "an event of an unknown type");
+    g_system.calls.push_back({"event", text, L"", type, id});
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
