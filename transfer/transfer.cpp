@@ -159,6 +159,15 @@ void RecordRemovalFailure(const PackageTransfer& transfer, const wchar_t* packag
     }
 }
 
+// Records a warning when the profile roots are not the user's own; the transfer goes on as usual.
+void CheckRoots(const wchar_t* operation, bool clean, const wchar_t* packageId) {
+    if (!RootsAreTheUsersOwn()) {
+        wchar_t name[kTransferNameCapacity];
+        NameTransfer(name, operation, clean, packageId);
+        ReportRootsNotTheUsersOwn(name);
+    }
+}
+
 int TransferPackage(const PackageTransfer& transfer, const wchar_t* packageId, bool clean,
                     bool debug) {
     // Every text is built before anything runs, so a text that does not fit stops the whole
@@ -173,6 +182,8 @@ int TransferPackage(const PackageTransfer& transfer, const wchar_t* packageId, b
         !FillMirrorCommand(mirror, source, destination)) {
         return ReportTooLong();
     }
+
+    CheckRoots(transfer.operation, clean, packageId);
 
     // Without a source the mirror has nothing to bring, and the destination may hold the only
     // copy of the user's data: keep it.
@@ -205,6 +216,7 @@ int TransferAll(const wchar_t* operation, bool (*fillSource)(wchar_t*, size_t),
         !FillMirrorCommand(mirror, source, destination)) {
         return ReportTooLong();
     }
+    CheckRoots(operation, false, nullptr);
     const int status = RunCommand(mirror);
     if (MirrorFailed(status)) {
         RecordMirrorFailure(operation, false, nullptr, mirror, status);

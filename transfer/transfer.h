@@ -17,7 +17,8 @@ const int kTextTooLong = -5;
 
 // Every transfer records events in the Application log (common/events.h): an error when the
 // mirror returns 8 or more (robocopy's failures) or a negative value, a warning when the clean
-// step returns non-zero. A transfer that goes well records nothing.
+// step returns non-zero, and a warning before its first command when the profile roots are not
+// the user's own (profile.h). A transfer that goes well records nothing.
 
 // One package, named by its GUID. With `clean`, the destination is removed before the mirror,
 // unless the source folder is missing (the destination may then be the only copy). With

@@ -477,8 +477,8 @@ TEST_F(Runs, CommandLineErrorsComeFirstAndRecordOneEvent) {
               std::wstring::npos);
 }
 
-// Every accepted form, every success status of robocopy and a removal that succeeds: nothing
-// recorded.
+// Every accepted form, every success status of robocopy and a removal that succeeds, with the
+// roots the user's own: nothing recorded.
 TEST_F(Runs, GoodRunsRecordNothing) {
     const std::vector<std::vector<std::wstring>> lines = {
         {L"/save", kId},         {L"/restore", kId},         {L"/cleansave", kId},
@@ -487,11 +487,24 @@ TEST_F(Runs, GoodRunsRecordNothing) {
     for (const std::vector<std::wstring>& line : lines) {
         for (int status = 0; status < 8; ++status) {
             ResetFakeSystem();
+            Fake().environment[L"LOCALAPPDATA"] = L"C:\\Users\\user1\\AppData\\Local";
+            Fake().environment[L"APPDATA"] = L"C:\\Users\\user1\\AppData\\Roaming";
             Fake().commandStatuses = {0, status};
             EXPECT_EQ(RunWith(line), 0);
             EXPECT_TRUE(Fake().Events().empty()) << line[0] << " " << status;
         }
     }
+}
+
+TEST_F(Runs, RootsNotTheUsersOwnWarnAndTheTransferRunsAsBefore) {
+    Fake().environment[L"APPDATA"] = L"\\\\server\\profiles$\\user1\\AppData\\Roaming";
+    EXPECT_EQ(RunWith({L"/saveall"}), 0);
+    EXPECT_EQ(Fake().Commands(), ExpectedCommands(kSaveAll));
+    EXPECT_EQ(Fake().output, "");
+    EXPECT_EQ(Fake().error, "");
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_EQ(Fake().Events()[0].id, kEventRootsNotOwn);
+    EXPECT_EQ(Fake().Events()[0].type, kEventWarning);
 }
 
 }  // namespace

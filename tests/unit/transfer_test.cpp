@@ -29,6 +29,7 @@ Step Box(const std::wstring& text, const std::wstring& caption, unsigned type) {
 }
 const Step kMirrorError = {"event", L"", L"", kEventError, kEventMirrorFailed};
 const Step kRemovalWarning = {"event", L"", L"", kEventWarning, kEventRemovalFailed};
+const Step kRootsWarning = {"event", L"", L"", kEventWarning, kEventRootsNotOwn};
 
 std::vector<Step> RecordedSteps() {
     std::vector<Step> steps;
@@ -467,9 +468,39 @@ TEST_F(Transfers, TheLongestMirrorCommandFitsItsEventWhole) {
               0u);
 }
 
+// --- events: profile roots that are not the user's own -------------------------------------
+
+TEST_F(Transfers, RootsNotTheUsersOwnWarnBeforeTheFirstCommandAndChangeNothingElse) {
+    Fake().environment[L"LOCALAPPDATA"] = L"C:\\Users\\user1.CONTOSO\\AppData\\Local";
+    Fake().environment[L"APPDATA"] = L"C:\\Users\\user1\\AppData\\Roaming";
+    Fake().commandStatuses = {0, 16};
+    EXPECT_EQ(RestorePackage(kId.c_str(), true, true), kTransferDone);
+    ExpectSteps({kRootsWarning, RunStep(kRemoveLocal), RunStep(kRestoreMirror), kMirrorError,
+                 Box(L"'robocopy' returned value 0x10", L"Error Restoring folder", 0x10)});
+    EXPECT_EQ(
+        Fake().Events()[0].text.rfind(
+            L"The clean restore of package " + kId + L" for user user1 used profile folders", 0),
+        0u);
+
+    Fake().calls.clear();
+    EXPECT_EQ(SaveAllPackages(), kTransferDone);
+    ExpectSteps({kRootsWarning, RunStep(Mirror(kLocalVfs, kSavedArea))});
+    EXPECT_EQ(Fake().Events()[0].text.rfind(L"The save of all packages for user user1 used", 0),
+              0u);
+}
+
+TEST_F(Transfers, RootsTheUsersOwnRecordNothing) {
+    Fake().environment[L"LOCALAPPDATA"] = L"c:\\users\\USER1\\AppData\\Local\\";
+    Fake().environment[L"APPDATA"] = L"C:\\\\Users\\user1\\\\AppData\\Roaming";
+    EXPECT_EQ(SavePackage(kId.c_str(), true, true), kTransferDone);
+    EXPECT_EQ(RestoreAllPackages(), kTransferDone);
+    EXPECT_TRUE(Fake().Events().empty());
+}
+
 TEST_P(TooLong, RecordsNoEventOfItsOwn) {
     // The refusal's event belongs to the command line (cli), which knows the arguments.
     const std::wstring id(GetParam(), L'a');
+    Fake().environment[L"LOCALAPPDATA"] = L"D:\\elsewhere";
     Fake().commandStatuses = {16, 16};
     EXPECT_EQ(SavePackage(id.c_str(), true, true), kTextTooLong);
     EXPECT_TRUE(Fake().Events().empty());
