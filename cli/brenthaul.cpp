@@ -72,8 +72,7 @@ struct CommandLine {
 const size_t kShownArgumentsCapacity = 1024;
 
 // Fills `shown` (kShownArgumentsCapacity) with the arguments for an event text: each in double
-// quotes, separated by blanks, with control characters as '?' so that no argument can add lines
-// of its own to the text.
+// quotes, separated by blanks, with control characters as '?'.
 void ShowArguments(wchar_t* shown, const CommandLine& line) {
     if (line.argc < 2) {
         FormatText(shown, kShownArgumentsCapacity, L"none");
@@ -88,16 +87,16 @@ void ShowArguments(wchar_t* shown, const CommandLine& line) {
         }
         length += TextLength(shown + length, kShownArgumentsCapacity - length);
     }
-    for (size_t i = 0; i < length; ++i) {
-        if (shown[i] < L' ') {
-            shown[i] = L'?';
-        }
-    }
+    MaskControlCharacters(shown, length);
 }
 
-// The user's name for an event text.
-const wchar_t* UserForEvent() {
-    return g_userName[0] != L'\0' ? g_userName : L"(the name could not be obtained)";
+// Fills `shown` (kUserNameCapacity) with the user's name for an event text. A refusal may come
+// from a name holding control characters: they show as '?'.
+void ShowUser(wchar_t* shown) {
+    if (!FormatText(shown, kUserNameCapacity, L"%ls", g_userName) || shown[0] == L'\0') {
+        FormatText(shown, kUserNameCapacity, L"(the name could not be obtained)");
+    }
+    MaskControlCharacters(shown, TextLength(shown, kUserNameCapacity));
 }
 
 // Copies an ASCII line, without its line feed, into `wide` (capacity characters). Returns false,
@@ -135,6 +134,8 @@ const wchar_t* DescribeBadCommandLine(int status) {
 void RecordRefusedLine(int status, const CommandLine& line) {
     wchar_t arguments[kShownArgumentsCapacity];
     ShowArguments(arguments, line);
+    wchar_t user[kUserNameCapacity];
+    ShowUser(user);
     wchar_t text[kEventTextCapacity];
     // The arguments shown and the user name are bounded well within the text's bound.
     if (status == kStatusBadPackageId) {
@@ -149,7 +150,7 @@ void RecordRefusedLine(int status, const CommandLine& line) {
                        L"PackageId of the package, as Get-AppvClientPackage shows it and as it "
                        L"names the package's folder under "
                        L"%%LOCALAPPDATA%%\\Microsoft\\AppV\\Client\\VFS.",
-                       status, line.argc - 1, arguments, UserForEvent())) {
+                       status, line.argc - 1, arguments, user)) {
             PlatformReportEvent(kEventError, kEventBadPackageId, text);
         }
         return;
@@ -164,8 +165,7 @@ void RecordRefusedLine(int status, const CommandLine& line) {
                    L"script, that starts Brenthaul. Its forms are \"Brenthaul [/debug] "
                    L"/save|/restore|/cleansave|/cleanrestore PackageGuid\" and \"Brenthaul "
                    L"/saveall|/restoreall|/cleansaveall|/cleanrestoreall\".",
-                   status, DescribeBadCommandLine(status), line.argc - 1, arguments,
-                   UserForEvent())) {
+                   status, DescribeBadCommandLine(status), line.argc - 1, arguments, user)) {
         PlatformReportEvent(kEventWarning, kEventBadCommandLine, text);
     }
 }
@@ -176,6 +176,8 @@ void RecordNotUsable(const char* cause, const CommandLine& line) {
     wchar_t causeLine[kShownArgumentsCapacity];
     wchar_t arguments[kShownArgumentsCapacity];
     ShowArguments(arguments, line);
+    wchar_t user[kUserNameCapacity];
+    ShowUser(user);
     wchar_t text[kEventTextCapacity];
     if (WidenLine(causeLine, kShownArgumentsCapacity, cause) &&
         FormatText(text, kEventTextCapacity,
@@ -190,7 +192,7 @@ void RecordNotUsable(const char* cause, const CommandLine& line) {
                    L"The variable SystemDrive must be set, and the user name must be known and "
                    L"give paths of at most 256 characters without a double quote, a percent sign "
                    L"or a control character.",
-                   kStatusNotUsable, causeLine, line.argc - 1, arguments, UserForEvent())) {
+                   kStatusNotUsable, causeLine, line.argc - 1, arguments, user)) {
         PlatformReportEvent(kEventError, kEventNotUsable, text);
     }
 }

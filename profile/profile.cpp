@@ -81,8 +81,9 @@ bool RootIsTheUsersOwn(const wchar_t* root, const wchar_t* variable) {
 // variable's value of up to about 700 characters is shown.
 const size_t kRootLineCapacity = 1024;
 
-// Fills `line` with one line of the event text for a root that is not the user's own, or leaves
-// it empty when the root is. A value too long to show is named but not shown.
+// Fills `line` with one line of the event text, ending in a line break, for a root that is not
+// the user's own, or leaves it empty when the root is. A value too long to show is named but not
+// shown; control characters in it show as '?'.
 void FillRootLine(wchar_t* line, const wchar_t* label, const wchar_t* root,
                   const wchar_t* variable) {
     line[0] = L'\0';
@@ -90,12 +91,16 @@ void FillRootLine(wchar_t* line, const wchar_t* label, const wchar_t* root,
     if (folder == nullptr || SameFolder(root, folder)) {
         return;
     }
-    if (!FormatText(line, kRootLineCapacity, L"%ls root: %ls, but %ls is %ls\r\n", label, root,
-                    variable, folder)) {
-        FormatText(line, kRootLineCapacity,
-                   L"%ls root: %ls, but %ls names another folder (too long to show)\r\n", label,
-                   root, variable);
+    const size_t lineBreak = 2;
+    if (!FormatText(line, kRootLineCapacity - lineBreak, L"%ls root: %ls, but %ls is %ls", label,
+                    root, variable, folder)) {
+        FormatText(line, kRootLineCapacity - lineBreak,
+                   L"%ls root: %ls, but %ls names another folder (too long to show)", label, root,
+                   variable);
     }
+    const size_t length = TextLength(line, kRootLineCapacity);
+    MaskControlCharacters(line, length);
+    FormatText(line + length, kRootLineCapacity - length, L"\r\n");
 }
 
 }  // namespace

@@ -468,6 +468,13 @@ TEST_F(Runs, UnusableProfileEventQuotesTheLineOnStandardError) {
               std::wstring::npos);
 }
 
+TEST_F(Runs, AUserNameCannotAddLinesToTheText) {
+    Fake().userName = L"a\r\nUser: admin";
+    EXPECT_EQ(RunWith({L"/save", kId}), -5);
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_NE(Fake().Events()[0].text.find(L"\r\nUser: a??User: admin\r\n"), std::wstring::npos);
+}
+
 TEST_F(Runs, CommandLineErrorsComeFirstAndRecordOneEvent) {
     Fake().userNameObtained = false;
     EXPECT_EQ(RunWith({L"/sav", kId}), -2);

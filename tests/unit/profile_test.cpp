@@ -258,6 +258,16 @@ TEST_F(ProfileRoots, RootsEventNamesAVariableTooLongToShowWithoutCuttingIt) {
                         L"another folder (too long to show)\r\n"));
 }
 
+TEST_F(ProfileRoots, AVariableCannotAddLinesToTheText) {
+    Fake().environment[L"LOCALAPPDATA"] = L"D:\\x\r\nWhat to check: nothing";
+    ASSERT_EQ(InitProfileRoots(), kRootsUsable);
+    ReportRootsNotTheUsersOwn(L"save of package x");
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_EQ(Fake().Events()[0].text,
+              RootsText(L"Local root: C:\\Users\\user1\\AppData\\Local, but LOCALAPPDATA is "
+                        L"D:\\x??What to check: nothing\r\n"));
+}
+
 TEST_F(ProfileRoots, RootsEventOfTheLongestRootsFitsWhole) {
     const std::wstring user(231, L'u');
     Fake().userName = user;
