@@ -72,8 +72,8 @@ const wchar_t* LogonFolder(const wchar_t* variable) {
     return (value == nullptr || value[0] == L'\0') ? nullptr : value;
 }
 
-bool RootIsTheUsersOwn(const wchar_t* root, const wchar_t* variable) {
-    const wchar_t* folder = LogonFolder(variable);
+// True when `root` names `folder`, the value of its variable, or there is nothing to compare.
+bool RootMatches(const wchar_t* root, const wchar_t* folder) {
     return folder == nullptr || SameFolder(root, folder);
 }
 
@@ -88,7 +88,7 @@ void FillRootLine(wchar_t* line, const wchar_t* label, const wchar_t* root,
                   const wchar_t* variable) {
     line[0] = L'\0';
     const wchar_t* folder = LogonFolder(variable);
-    if (folder == nullptr || SameFolder(root, folder)) {
+    if (RootMatches(root, folder)) {
         return;
     }
     const size_t lineBreak = 2;
@@ -106,8 +106,8 @@ void FillRootLine(wchar_t* line, const wchar_t* label, const wchar_t* root,
 }  // namespace
 
 bool RootsAreTheUsersOwn() {
-    return RootIsTheUsersOwn(g_localRoot, L"LOCALAPPDATA") &&
-           RootIsTheUsersOwn(g_roamingRoot, L"APPDATA");
+    return RootMatches(g_localRoot, LogonFolder(L"LOCALAPPDATA")) &&
+           RootMatches(g_roamingRoot, LogonFolder(L"APPDATA"));
 }
 
 void ReportRootsNotTheUsersOwn(const wchar_t* transferName) {

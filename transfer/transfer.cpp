@@ -109,8 +109,8 @@ const wchar_t* MirrorCheck(int status) {
 
 // Records a mirror that failed: an error event with the whole command line. `packageId` is
 // nullptr for all packages.
-void RecordMirrorFailure(const wchar_t* operation, bool clean, const wchar_t* packageId,
-                         const wchar_t* command, int status) {
+void RecordMirrorFailure(const wchar_t* command, int status, const wchar_t* operation, bool clean,
+                         const wchar_t* packageId) {
     wchar_t name[kTransferNameCapacity];
     NameTransfer(name, operation, clean, packageId);
     wchar_t text[kEventTextCapacity];
@@ -126,8 +126,8 @@ void RecordMirrorFailure(const wchar_t* operation, bool clean, const wchar_t* pa
 }
 
 // Records a removal (the clean step) that returned non-zero: a warning, since the mirror runs.
-void RecordRemovalFailure(const PackageTransfer& transfer, const wchar_t* packageId,
-                          const wchar_t* command, int status) {
+void RecordRemovalFailure(const wchar_t* command, int status, const PackageTransfer& transfer,
+                          const wchar_t* packageId) {
     const wchar_t* meaning = L"";
     const wchar_t* check =
         L"that the user may remove every file in the folder (a file in use or a read-only file "
@@ -190,7 +190,7 @@ int TransferPackage(const PackageTransfer& transfer, const wchar_t* packageId, b
     if (clean && PlatformFolderExists(source)) {
         const int status = RunCommand(removal);
         if (status != 0) {
-            RecordRemovalFailure(transfer, packageId, removal, status);
+            RecordRemovalFailure(removal, status, transfer, packageId);
             if (debug) {
                 ReportStatus(L"'rm -r' returned value 0x%x", status, transfer.removalCaption,
                              kBoxWarning);
@@ -199,7 +199,7 @@ int TransferPackage(const PackageTransfer& transfer, const wchar_t* packageId, b
     }
     const int status = RunCommand(mirror);
     if (MirrorFailed(status)) {
-        RecordMirrorFailure(transfer.operation, clean, packageId, mirror, status);
+        RecordMirrorFailure(mirror, status, transfer.operation, clean, packageId);
     }
     if (debug && status != 0) {
         ReportStatus(L"'robocopy' returned value 0x%x", status, transfer.mirrorCaption, kBoxError);
@@ -219,7 +219,7 @@ int TransferAll(const wchar_t* operation, bool (*fillSource)(wchar_t*, size_t),
     CheckRoots(operation, false, nullptr);
     const int status = RunCommand(mirror);
     if (MirrorFailed(status)) {
-        RecordMirrorFailure(operation, false, nullptr, mirror, status);
+        RecordMirrorFailure(mirror, status, operation, false, nullptr);
     }
     return kTransferDone;
 }
