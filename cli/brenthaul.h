@@ -17,7 +17,8 @@ const size_t kPackageIdLength = 36;
 
 // One whole run: works out the profile roots, classifies the command line (`argc` counts the
 // program's own path in argv[0]), runs at most one transfer or prints the usage text, and
-// returns the exit status.
+// returns the exit status. A refused run records one event in the Application log
+// (common/events.h): -4 and -5 as errors, -1, -2, -3 and -6 as warnings.
 int RunBrenthaul(int argc, const wchar_t* const* argv);
 
 // Writes the usage text to standard output.

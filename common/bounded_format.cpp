@@ -36,3 +36,11 @@ size_t TextLength(const wchar_t* text, size_t capacity) {
     }
     return length;
 }
+
+void MaskControlCharacters(wchar_t* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < L' ') {
+            text[i] = L'?';
+        }
+    }
+}

@@ -8,7 +8,8 @@
 //   byte 0   flags: bits 0-2 argument count (value mod 5, so 0 to 4 arguments after the
 //            program's path), bit 3 user name obtained, bit 4 SystemDrive set, bit 5 folders
 //            exist, bit 6 a failed user-name lookup scribbles over the buffer anyway
-//   byte 1   index into kCommandStatuses: what every command returns
+//   byte 1   bits 0-2 index into kCommandStatuses: what every command returns; bits 3-4 what
+//            LOCALAPPDATA and APPDATA hold (kLogonFolders)
 //   then     fields separated by a 0x00 byte: user name, SystemDrive, argument 1, ..., argument 4
 // Each field is decoded into wide characters: a byte other than 0x00 and 0xFF is the character of
 // that code (so Latin-1 and control characters come straight through); 0xFF followed by two bytes
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "cli/brenthaul.h"
+#include "common/events.h"
 #include "platform/platform.h"
 #include "profile/profile.h"
 #include "transfer/transfer.h"
@@ -33,10 +35,16 @@ namespace {
 
 const int kCommandStatuses[] = {0, 1, -1, 2, 8, 16, 0x7fffffff, static_cast<int>(0x80000000u)};
 
+// What LOCALAPPDATA and APPDATA hold: nothing, the roots themselves as Windows might write them
+// (other letter case, doubled and trailing backslashes), another local folder, or a share.
+enum LogonFolders { kFoldersUnset, kFoldersOwn, kLocalElsewhere, kRoamingOnAShare };
+
 struct Recorded {
-    std::string kind;  // "run", "box", "exists"
+    std::string kind;  // "run", "box", "exists", "event"
     std::wstring text;
     std::wstring caption;
+    unsigned type = 0;  // event type
+    unsigned id = 0;    // event id
 };
 
 // What the stand-in platform answers in this run, and what the tool asked of it.
@@ -48,9 +56,13 @@ struct FuzzSystem {
     std::wstring systemDrive;
     bool foldersExist;
     int commandStatus;
+    LogonFolders logonFolders;
+    std::wstring localAppData;
+    std::wstring appData;
     std::vector<Recorded> calls;
     bool wroteUsage;
     bool wroteError;
+    std::string errorLine;
 };
 
 FuzzSystem g_system;
@@ -108,6 +120,112 @@ bool GuidShaped(const std::wstring& text) {
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool Holds(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+// A root as Windows might have written it in its variable: ASCII letters in the other case,
+// every backslash doubled, and a trailing one.
+std::wstring AsWindowsMightWriteIt(const std::wstring& root) {
+    std::wstring folder;
+    for (const wchar_t c : root) {
+        if (c >= L'a' && c <= L'z') {
+            folder.push_back(static_cast<wchar_t>(c - L'a' + L'A'));
+        } else if (c >= L'A' && c <= L'Z') {
+            folder.push_back(static_cast<wchar_t>(c - L'A' + L'a'));
+        } else {
+            folder.push_back(c);
+        }
+        if (c == L'\\') {
+            folder.push_back(L'\\');
+        }
+    }
+    return folder + L"\\";
+}
+
+// Every event text: within its bound, and every line break is the tool's own CR LF; nothing from
+// outside (arguments, user name, variables) brings a control character of its own.
+void CheckEventText(const std::wstring& text) {
+    Check(!text.empty() && text.size() + 1 <= kEventTextCapacity,
+          "an event text exceeds its bound");
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r') {
+            Check(i + 1 < text.size() && text[i + 1] == L'\n', "a CR without its LF in an event");
+        } else if (text[i] == L'\n') {
+            Check(i > 0 && text[i - 1] == L'\r', "an LF without its CR in an event");
+        } else {
+            Check(text[i] >= L' ', "a control character in an event text");
+        }
+    }
+}
+
+// Checks the events of one run against its status and the commands it ran: refusals record
+// exactly one event of their kind; a transfer records the roots' warning first when they differ,
+// a warning after a removal that returned non-zero, an error after a mirror that returned 8 or
+// more or a negative value, and nothing else. So a run that goes well records nothing.
+void CheckEvents(int status, size_t argumentCount) {
+    std::vector<unsigned> expected;
+    switch (status) {
+        case -1:
+        case -2:
+        case -3:
+        case -6:
+            expected.push_back(kEventBadCommandLine);
+            break;
+        case -4:
+            expected.push_back(kEventBadPackageId);
+            break;
+        case -5:
+            expected.push_back(kEventNotUsable);
+            break;
+        default:
+            if (g_system.logonFolders == kLocalElsewhere ||
+                g_system.logonFolders == kRoamingOnAShare) {
+                expected.push_back(kEventRootsNotOwn);
+            }
+            break;
+    }
+    const bool failed = g_system.commandStatus != 0;
+    const bool mirrorFailed = g_system.commandStatus < 0 || g_system.commandStatus >= 8;
+    std::wstring lastCommand;
+    std::vector<unsigned> recorded;
+    for (const Recorded& call : g_system.calls) {
+        if (call.kind == "run") {
+            lastCommand = call.text;
+            const bool removal = StartsWith(call.text, L"rm ");
+            if ((removal && failed) || (!removal && mirrorFailed)) {
+                expected.push_back(removal ? kEventRemovalFailed : kEventMirrorFailed);
+            }
+            continue;
+        }
+        if (call.kind != "event") {
+            continue;
+        }
+        recorded.push_back(call.id);
+        CheckEventText(call.text);
+        const bool error = call.id == kEventMirrorFailed || call.id == kEventBadPackageId ||
+                           call.id == kEventNotUsable;
+        Check(call.type == (error ? kEventError : kEventWarning), "an event of the wrong type");
+        if (call.id == kEventMirrorFailed || call.id == kEventRemovalFailed) {
+            Check(Holds(call.text, L"\r\nCommand: " + lastCommand + L"\r\n"),
+                  "a command's event does not show the command that just ran");
+            Check(Holds(call.text, L" for user " + g_system.userName + L" "),
+                  "a command's event does not name the user");
+        } else if (call.id == kEventRootsNotOwn) {
+            Check(lastCommand.empty(), "the roots' warning came after a command");
+        } else {
+            Check(Holds(call.text, L"\r\nArguments (" + std::to_wstring(argumentCount) + L"): "),
+                  "a refusal's event does not show the arguments");
+        }
+        if (call.id == kEventNotUsable) {
+            const std::string& line = g_system.errorLine;
+            Check(Holds(call.text, L":\r\n" + std::wstring(line.begin(), line.end() - 1) + L"\r\n"),
+                  "a -5 event does not quote the line on standard error");
+        }
+    }
+    Check(recorded == expected, "the events recorded are not those of the run");
 }
 
 // Checks one folder of a command: it lies under one of the roots, and is exactly one of the four
@@ -246,6 +364,12 @@ const wchar_t* PlatformGetEnvironment(const wchar_t* variable) {
     if (wcscmp(variable, L"SystemDrive") == 0 && g_system.systemDriveSet) {
         return g_system.systemDrive.c_str();
     }
+    if (wcscmp(variable, L"LOCALAPPDATA") == 0 && g_system.logonFolders != kFoldersUnset) {
+        return g_system.localAppData.c_str();
+    }
+    if (wcscmp(variable, L"APPDATA") == 0 && g_system.logonFolders != kFoldersUnset) {
+        return g_system.appData.c_str();
+    }
     return nullptr;
 }
 
@@ -267,12 +391,19 @@ void PlatformWriteOutput(const char* text) {
 void PlatformWriteError(const char* text) {
     Check(text != nullptr && StartsWith(std::wstring(text, text + strlen(text)), L"Brenthaul: "),
           "a line on stderr does not begin with \"Brenthaul: \"");
+    Check(!g_system.wroteError, "more than one line on stderr");
     g_system.wroteError = true;
+    g_system.errorLine = text;
 }
 
 bool PlatformFolderExists(const wchar_t* path) {
     g_system.calls.push_back({"exists", path, L""});
     return g_system.foldersExist;
+}
+
+void PlatformReportEvent(unsigned type, unsigned id, const wchar_t* text) {
+    Check(type == kEventError || type == kEventWarning, "an event of an unknown type");
+    g_system.calls.push_back({"event", text, L"", type, id});
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -289,8 +420,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_system.foldersExist = (flags & 0x20) != 0;
     g_system.scribbleOnFailure = (flags & 0x40) != 0;
     g_system.commandStatus = kCommandStatuses[data[1] % (sizeof kCommandStatuses / sizeof(int))];
+    g_system.logonFolders = static_cast<LogonFolders>((data[1] >> 3) & 0x03);
     g_system.userName = fields[0];
     g_system.systemDrive = fields[1];
+    const std::wstring profile = g_system.systemDrive + L"\\Users\\" + g_system.userName;
+    g_system.localAppData = AsWindowsMightWriteIt(profile + L"\\AppData\\Local");
+    g_system.appData = AsWindowsMightWriteIt(profile + L"\\AppData\\Roaming");
+    // The other folders hold a '%', which no usable root holds: they differ from the roots
+    // whatever the user name and SystemDrive are.
+    if (g_system.logonFolders == kLocalElsewhere) {
+        g_system.localAppData = L"D:\\Profiles\\%USERNAME%\\AppData\\Local";
+    } else if (g_system.logonFolders == kRoamingOnAShare) {
+        g_system.appData = L"\\\\server\\profiles\\%USERNAME%\\AppData\\Roaming";
+    }
 
     const std::vector<std::wstring> arguments(fields.begin() + 2, fields.end());
     std::vector<const wchar_t*> argv = {L"C:\\Tools\\Brenthaul.exe"};
@@ -306,9 +448,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         setlocale(LC_ALL, "C.UTF-8");
         fprintf(stderr, "status %d\n", status);
         for (const Recorded& call : g_system.calls) {
-            fprintf(stderr, "  %s %ls\n", call.kind.c_str(), call.text.c_str());
+            if (call.kind == "event") {
+                fprintf(stderr, "  event %u (type %u): %ls\n", call.id, call.type,
+                        call.text.c_str());
+            } else {
+                fprintf(stderr, "  %s %ls\n", call.kind.c_str(), call.text.c_str());
+            }
         }
     }
     CheckRun(status, arguments);
+    CheckEvents(status, arguments.size());
     return 0;
 }

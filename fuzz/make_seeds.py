@@ -7,9 +7,10 @@ Usage: fuzz/make_seeds.py [FOLDER]   (default: fuzz/corpus beside this script)
 
 Input layout (see fuzz_brenthaul.cpp): a flags byte (argument count mod 5 in bits 0-2; user
 name obtained 0x08; SystemDrive set 0x10; folders exist 0x20; a failed user-name lookup
-scribbles 0x40), a command-status index byte, then NUL-separated fields: user name,
-SystemDrive, the arguments. In a field, 0xFF HI LO stands for the UTF-16 code unit 0xHILO (read
-before the fields are split, so HI or LO may be 0x00).
+scribbles 0x40), a byte with the command-status index in bits 0-2 and what LOCALAPPDATA and
+APPDATA hold in bits 3-4, then NUL-separated fields: user name, SystemDrive, the arguments. In
+a field, 0xFF HI LO stands for the UTF-16 code unit 0xHILO (read before the fields are split, so
+HI or LO may be 0x00).
 """
 import os
 import sys
@@ -34,8 +35,15 @@ def encode(text):
     return bytes(out)
 
 
-def seed(arguments, flags=NORMAL, status=0, user="user1", drive="C:"):
-    head = bytes([(len(arguments) & 0x07) | flags, status])
+# Bits 3-4 of the status byte: what LOCALAPPDATA and APPDATA hold.
+FOLDERS_UNSET = 0x00
+FOLDERS_OWN = 0x08  # the roots themselves, in other letter case and with doubled backslashes
+LOCAL_ELSEWHERE = 0x10
+ROAMING_ON_A_SHARE = 0x18
+
+
+def seed(arguments, flags=NORMAL, status=0, user="user1", drive="C:", folders=FOLDERS_UNSET):
+    head = bytes([(len(arguments) & 0x07) | flags, status | folders])
     return head + b"\x00".join(encode(field) for field in [user, drive] + list(arguments))
 
 
@@ -88,6 +96,14 @@ SEEDS = {
     "long-user": seed(["/save", ID], user="u" * 256),
     "long-drive": seed(["/saveall"], drive="D:" + "\\x" * 120),
     "source-missing": seed(["/cleansave", ID], flags=USER | DRIVE, status=2),
+    # What Windows set for the user at logon, and failing commands: the events.
+    "own-folders": seed(["/cleansave", ID], folders=FOLDERS_OWN, status=3),
+    "own-folders-drive-backslash": seed(["/saveall"], drive="C:\\", folders=FOLDERS_OWN),
+    "local-elsewhere": seed(["/restore", ID], folders=LOCAL_ELSEWHERE),
+    "roaming-on-a-share": seed(["/restoreall"], folders=ROAMING_ON_A_SHARE, status=5),
+    "saveall-fails": seed(["/saveall"], status=4),
+    "cleanrestore-interpreter-missing": seed(["/cleanrestore", ID], status=2),
+    "control-id": seed(["/save", "\r\nUser: admin"]),
 }
 
 

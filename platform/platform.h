@@ -10,6 +10,10 @@
 const unsigned kBoxWarning = 0x30;  // MB_OK | MB_ICONWARNING
 const unsigned kBoxError = 0x10;    // MB_OK | MB_ICONERROR
 
+// Event types of the Windows event log.
+const unsigned kEventError = 0x0001;    // EVENTLOG_ERROR_TYPE
+const unsigned kEventWarning = 0x0002;  // EVENTLOG_WARNING_TYPE
+
 // Fills `name` with the current user's name (GetUserNameW, `capacity` characters offered).
 // Returns false when the name could not be obtained; `name` is then left as it was.
 bool PlatformGetUserName(wchar_t* name, size_t capacity);
@@ -33,5 +37,11 @@ void PlatformWriteError(const char* text);
 
 // True when `path` names an existing folder.
 bool PlatformFolderExists(const wchar_t* path);
+
+// Records one event in the Application log under the source "Brenthaul": `type` is kEventError
+// or kEventWarning, `id` one of common/events.h, `text` the event's only string. Called only when
+// something went wrong, so a good run pays nothing for it. A failure to record changes nothing
+// else in the run, so it is not reported.
+void PlatformReportEvent(unsigned type, unsigned id, const wchar_t* text);
 
 #endif

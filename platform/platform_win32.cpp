@@ -54,3 +54,17 @@ bool PlatformFolderExists(const wchar_t* path) {
     const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+void PlatformReportEvent(unsigned type, unsigned id, const wchar_t* text) {
+    // Standard users may write to the Application log. An unregistered source still records
+    // the event with its text; once registered (see the README), Event Viewer also finds the
+    // exe's message table and shows the text without its "description cannot be found" preamble.
+    HANDLE source = RegisterEventSourceW(nullptr, L"Brenthaul");
+    if (source == nullptr) {
+        return;
+    }
+    const wchar_t* strings[1] = {text};
+    (void)ReportEventW(source, static_cast<WORD>(type), 0, static_cast<DWORD>(id), nullptr, 1, 0,
+                       strings, nullptr);
+    (void)DeregisterEventSource(source);
+}

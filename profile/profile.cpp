@@ -1,6 +1,7 @@
 #include "profile/profile.h"
 
 #include "common/bounded_format.h"
+#include "common/events.h"
 #include "platform/platform.h"
 
 wchar_t g_userName[kUserNameCapacity];
@@ -20,7 +21,116 @@ bool IsSafeForCommandLine(const wchar_t* text) {
     return true;
 }
 
+wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
+// Reads the next character of a folder path as SameFolder compares it, and moves `cursor` past
+// it: a run of backslashes reads as one backslash, or as the end when nothing follows it, and an
+// ASCII capital reads as its small letter.
+wchar_t ReadFolderCharacter(const wchar_t** cursor) {
+    const wchar_t* at = *cursor;
+    if (*at == L'\\') {
+        while (*at == L'\\') {
+            ++at;
+        }
+        *cursor = at;
+        return *at == L'\0' ? L'\0' : L'\\';
+    }
+    if (*at == L'\0') {
+        return L'\0';
+    }
+    *cursor = at + 1;
+    return AsciiLower(*at);
+}
+
+// True when `a` and `b` name the same folder as far as their texts tell: letter case ignored,
+// doubled backslashes (C:\\Users from a SystemDrive of "C:\") and a trailing backslash too.
+// Only ASCII letters are folded; other letters must match exactly, so a name that differs only in
+// the case of a non-ASCII letter gives a needless warning, never a missed one.
+bool SameFolder(const wchar_t* a, const wchar_t* b) {
+    // Windows usually sets the variables exactly as the roots are built: a plain comparison first
+    // keeps a good run's cost down.
+    for (size_t i = 0; a[i] == b[i]; ++i) {
+        if (a[i] == L'\0') {
+            return true;
+        }
+    }
+    for (;;) {
+        const wchar_t fromA = ReadFolderCharacter(&a);
+        if (fromA != ReadFolderCharacter(&b)) {
+            return false;
+        }
+        if (fromA == L'\0') {
+            return true;
+        }
+    }
+}
+
+// The folder Windows set for the user at logon in `variable`, or nullptr when there is nothing to
+// compare with.
+const wchar_t* LogonFolder(const wchar_t* variable) {
+    const wchar_t* value = PlatformGetEnvironment(variable);
+    return (value == nullptr || value[0] == L'\0') ? nullptr : value;
+}
+
+// True when `root` names `folder`, the value of its variable, or there is nothing to compare.
+bool RootMatches(const wchar_t* root, const wchar_t* folder) {
+    return folder == nullptr || SameFolder(root, folder);
+}
+
+// Bound of one root's line in the event text, terminator included: with the longest root, a
+// variable's value of up to about 700 characters is shown.
+const size_t kRootLineCapacity = 1024;
+
+// Fills `line` with one line of the event text, ending in a line break, for a root that is not
+// the user's own, or leaves it empty when the root is. A value too long to show is named but not
+// shown; control characters in it show as '?'.
+void FillRootLine(wchar_t* line, const wchar_t* label, const wchar_t* root,
+                  const wchar_t* variable) {
+    line[0] = L'\0';
+    const wchar_t* folder = LogonFolder(variable);
+    if (RootMatches(root, folder)) {
+        return;
+    }
+    const size_t lineBreak = 2;
+    if (!FormatText(line, kRootLineCapacity - lineBreak, L"%ls root: %ls, but %ls is %ls", label,
+                    root, variable, folder)) {
+        FormatText(line, kRootLineCapacity - lineBreak,
+                   L"%ls root: %ls, but %ls names another folder (too long to show)", label, root,
+                   variable);
+    }
+    const size_t length = TextLength(line, kRootLineCapacity);
+    MaskControlCharacters(line, length);
+    FormatText(line + length, kRootLineCapacity - length, L"\r\n");
+}
+
 }  // namespace
+
+bool RootsAreTheUsersOwn() {
+    return RootMatches(g_localRoot, LogonFolder(L"LOCALAPPDATA")) &&
+           RootMatches(g_roamingRoot, LogonFolder(L"APPDATA"));
+}
+
+void ReportRootsNotTheUsersOwn(const wchar_t* transferName) {
+    wchar_t localLine[kRootLineCapacity];
+    wchar_t roamingLine[kRootLineCapacity];
+    FillRootLine(localLine, L"Local", g_localRoot, L"LOCALAPPDATA");
+    FillRootLine(roamingLine, L"Roaming", g_roamingRoot, L"APPDATA");
+    wchar_t text[kEventTextCapacity];
+    // The name, the user name and both lines are bounded well within the text's bound.
+    if (FormatText(text, kEventTextCapacity,
+                   L"The %ls for user %ls used profile folders that are not the ones Windows set "
+                   L"for this user at logon, so its data may be saved to, or restored from, a "
+                   L"folder that does not roam. The transfer ran as usual.\r\n"
+                   L"%ls%ls"
+                   L"What to check: Brenthaul builds the folders as <SystemDrive>\\Users\\<user "
+                   L"name>\\AppData\\Local and ...\\AppData\\Roaming. A profile folder named "
+                   L"otherwise than the account (such as user1.DOMAIN, or after the account was "
+                   L"renamed), profiles on another drive, and AppData\\Roaming redirected to a "
+                   L"share are not followed.",
+                   transferName, g_userName, localLine, roamingLine)) {
+        PlatformReportEvent(kEventWarning, kEventRootsNotOwn, text);
+    }
+}
 
 RootsStatus InitProfileRoots() {
     g_userName[0] = L'\0';

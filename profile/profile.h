@@ -32,6 +32,16 @@ RootsStatus InitProfileRoots();
 // One line for standard error that names the cause, beginning "Brenthaul: ".
 const char* DescribeRootsStatus(RootsStatus status);
 
+// True unless a root differs from the folder Windows set for the user at logon: LOCALAPPDATA for
+// the local root, APPDATA for the roaming root. A variable that is not set, or is empty, is not
+// compared. The roots have been worked out and are usable.
+bool RootsAreTheUsersOwn();
+
+// Records a warning event (kEventRootsNotOwn) for the transfer named `transferName` (as "save of
+// package <id>"), naming each root that differs from its variable and the variable's value. The
+// transfer runs as it would otherwise: the event only tells the admin.
+void ReportRootsNotTheUsersOwn(const wchar_t* transferName);
+
 // The App-V folders. Each returns false, leaving `folder` empty, when the text does not fit
 // `capacity`. `packageId` has been checked to be a GUID.
 bool PackageLocalFolder(wchar_t* folder, size_t capacity, const wchar_t* packageId);

@@ -6,6 +6,14 @@ Wine's cmd, which finds the stand-ins robocopy.exe and rm.exe first on the searc
 log to see exactly which commands ran, in which order, with which arguments. Under Wine 8
 GetUserNameW returns the Unix variable USER, so the tests vary the profile paths through USER.
 Debug-mode message boxes are tested under an Xvfb server of their own.
+
+Wine's ReportEventW records nothing, but with WINEDEBUG=+eventlog it prints the event's string
+(err:eventlog for an error, warn:eventlog for a warning), and with fixme+advapi the call with its
+type and id just before; the event tests read both from standard error. Wine shows at most about
+300 characters of the string, so those tests check each text's beginning; the unit tests check
+the whole texts. Wine sets LOCALAPPDATA and APPDATA for the user the persistent wineserver
+started with (USER=e2e), whatever USER a later run has: for any other user the tool's roots are
+not Windows' folders, and every transfer records that warning.
 """
 
 import argparse
@@ -21,6 +29,23 @@ import traceback
 
 WINE_TIMEOUT = 60  # seconds; a run that hangs (a box nobody closes) fails its test
 BOX_TIMEOUT = 30
+
+# What Wine prints of an event: "fixme:advapi:ReportEventW (handle,0xTYPE,0xCATEGORY,0xID,..."
+# for the call, then "err:eventlog:ReportEventW L"text"" (a warning: warn:) for its string.
+EVENT_DEBUG = "-all,+eventlog,fixme+advapi"
+EVENT_CALL = re.compile(r"^([0-9a-f]+):fixme:advapi:ReportEventW \([0-9A-Fa-f]+,0x([0-9a-f]+),"
+                        r"0x[0-9a-f]+,0x([0-9a-f]+),")
+EVENT_TEXT = re.compile(r'^([0-9a-f]+):(err|warn):eventlog:ReportEventW L"(.*)"(\.\.\.)?$')
+WINE_DEBUG_LINE = re.compile(r"^[0-9a-f]+:(fixme|err|warn|trace):")
+ERROR = 1  # EVENTLOG_ERROR_TYPE
+WARNING = 2  # EVENTLOG_WARNING_TYPE
+EVENT_MIRROR_FAILED = 101
+EVENT_REMOVAL_FAILED = 102
+EVENT_BAD_PACKAGE_ID = 201
+EVENT_NOT_USABLE = 202
+EVENT_BAD_COMMAND_LINE = 203
+EVENT_ROOTS_NOT_OWN = 301
+WINE_USER = "e2e"  # the user the wineserver starts with: Wine's folders are this user's
 
 PKG = "6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5b"
 PKG2 = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9"
@@ -232,6 +257,47 @@ def pe_machine(path):
     offset = int.from_bytes(header[0x3C:0x40], "little")
     machine = int.from_bytes(header[offset + 4:offset + 6], "little")
     return {0x14C: "x86", 0x8664: "x64"}.get(machine, "0x%04x" % machine)
+
+
+def wine_string(text):
+    """The text of a string as Wine's debug output writes it: \\n, \\r, \\t, \\", \\\\ and \\XXXX
+    (four hexadecimal digits) for any other character outside printable ASCII."""
+    out = []
+    i = 0
+    while i < len(text):
+        if text[i] != "\\":
+            out.append(text[i])
+            i += 1
+        elif text[i + 1] in "nrt\"\\":
+            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(chr(int(text[i + 1:i + 5], 16)))
+            i += 5
+    return "".join(out)
+
+
+def split_events(stderr):
+    """Wine's output under EVENT_DEBUG: (the events as [(type, id, text, cut short)], the
+    program's own standard error)."""
+    events = []
+    own = []
+    calls = {}  # thread: (type, id) of the ReportEventW call whose string comes next
+    for line in stderr.decode("utf-8", "replace").splitlines():
+        call = EVENT_CALL.match(line)
+        text = EVENT_TEXT.match(line)
+        if call:
+            calls[call.group(1)] = (int(call.group(2), 16), int(call.group(3), 16))
+        elif text:
+            check(text.group(1) in calls, "an event string without its call: %r" % line)
+            event_type, event_id = calls.pop(text.group(1))
+            check(event_type == {"err": ERROR, "warn": WARNING}[text.group(2)],
+                  "type 0x%x printed as %s" % (event_type, text.group(2)))
+            events.append((event_type, event_id, wine_string(text.group(3)),
+                           text.group(4) is not None))
+        elif not WINE_DEBUG_LINE.match(line):
+            own.append(line)
+    return events, own
 
 
 def signed(code):
@@ -552,6 +618,152 @@ class Suite:
         self.wine.brenthaul(["/restoreall"], user=user)
         check_same_tree(original, vfs_unix, "after removing the local VFS folder and /restoreall")
         check_same_tree(original, saved_unix, "the saved area after /restoreall")
+
+    # --- events in the Application log --------------------------------------------------------
+
+    def with_events(self, args, user=WINE_USER, extra=None):
+        """Runs the tool with Wine printing its events: (status, stdout, own stderr lines,
+        events)."""
+        code, out, err = self.wine.brenthaul(args, user=user,
+                                             extra=dict(extra or {}, WINEDEBUG=EVENT_DEBUG))
+        events, own = split_events(err)
+        return signed(code), out, own, events
+
+    def check_events(self, what, events, expected):
+        """`expected`: [(type, id, beginning of the text)], in order."""
+        found = [(event_type, event_id) for event_type, event_id, _, _ in events]
+        check(found == [(event_type, event_id) for event_type, event_id, _ in expected],
+              "%s: events %s, expected %s" % (what, found, [e[:2] for e in expected]))
+        for (_, event_id, text, cut), (_, _, beginning) in zip(events, expected):
+            # Wine shows about 300 characters: a text cut short must agree as far as it goes.
+            agrees = beginning.startswith(text) if cut and len(text) < len(beginning) \
+                else text.startswith(beginning)
+            check(agrees and len(text) >= min(len(beginning), 200),
+                  "%s: event %d reads %r, expected it to begin %r" % (what, event_id, text,
+                                                                       beginning))
+
+    def test_events_wine_sets_the_folders_of_its_first_user(self):
+        code, out, _ = self.wine.batch(["echo %LOCALAPPDATA%", "echo %APPDATA%"], user="other")
+        folders = out.split()
+        check(code == 0 and [folder.lower() for folder in folders] ==
+              ["c:\\users\\%s\\appdata\\local" % WINE_USER,
+               "c:\\users\\%s\\appdata\\roaming" % WINE_USER],
+              "LOCALAPPDATA and APPDATA are %r; the event tests expect %s's folders"
+              % (folders, WINE_USER))
+
+    def test_events_none_for_good_runs(self):
+        make_tree(os.path.join(self.wine.unix_local_vfs(WINE_USER), PKG), {"f.txt": b"data"})
+        for args, statuses in [(["/save", PKG], ("0", "1")), (["/cleansave", PKG], ("0", "7")),
+                               (["/debug", "/restore", PKG], ("0", "0")),
+                               (["/saveall"], ("0", "3")), (["/restoreall"], ("0", "1"))]:
+            code, out, own, events = self.with_events(args, extra={
+                "BRENTHAUL_E2E_RM_STATUS": statuses[0],
+                "BRENTHAUL_E2E_ROBOCOPY_STATUS": statuses[1]})
+            check(code == 0 and out == b"" and own == [], "%s: status %d, %r, %r"
+                  % (args, code, out, own))
+            check(self.wine.commands(), "%s: nothing ran" % args)
+            self.check_events(args, events, [])
+
+    def test_events_failing_saveall(self):
+        local, saved = local_vfs(WINE_USER), saved_area(WINE_USER)
+        for args, status, meaning in [
+                (["/saveall"], "16", "0x10 (16), a fatal error: robocopy copied nothing (for "
+                 "example, the source folder does not exist, or access is denied)."),
+                (["/cleansaveall"], "8", "0x8 (8), some files or folders could not be copied.")]:
+            code, out, own, events = self.with_events(
+                args, extra={"BRENTHAUL_E2E_ROBOCOPY_STATUS": status})
+            check(code == 0 and out == b"" and own == [], "%s: status %d, %r, %r"
+                  % (args, code, out, own))
+            check(self.wine.commands() == [robocopy(local, saved)], "%s ran %r"
+                  % (args, self.wine.commands()))
+            self.check_events(args, events, [(ERROR, EVENT_MIRROR_FAILED, (
+                "The save of all packages for user %s failed: robocopy returned %s\r\n"
+                "Command: robocopy \"%s\" \"%s\" /MIR /NS /NC /NFL /NDL /NP > nul\r\n"
+                % (WINE_USER, meaning, local, saved)))])
+
+    def test_events_failing_cleansave(self):
+        local = local_vfs(WINE_USER) + "\\" + PKG
+        saved = saved_area(WINE_USER) + "\\" + PKG
+        make_tree(os.path.join(self.wine.unix_local_vfs(WINE_USER), PKG), {"f.txt": b"data"})
+        code, out, own, events = self.with_events(["/cleansave", PKG], extra={
+            "BRENTHAUL_E2E_RM_STATUS": "5", "BRENTHAUL_E2E_ROBOCOPY_STATUS": "16"})
+        check(code == 0 and out == b"" and own == [], "status %d, %r, %r" % (code, out, own))
+        check(self.wine.commands() == [rm(saved), robocopy(local, saved)],
+              "ran %r" % self.wine.commands())
+        self.check_events("/cleansave", events, [
+            (WARNING, EVENT_REMOVAL_FAILED,
+             "The clean save of package %s for user %s could not remove the existing saved "
+             "folder first: 'rm -r' returned 0x5 (5). The mirror ran afterwards all the same"
+             % (PKG, WINE_USER)),
+            (ERROR, EVENT_MIRROR_FAILED,
+             "The clean save of package %s for user %s failed: robocopy returned 0x10 (16), a "
+             "fatal error: robocopy copied nothing (for example, the source folder does not "
+             "exist, or access is denied).\r\nCommand: robocopy \"%s\"" % (PKG, WINE_USER, local))])
+
+    def test_events_refused_id(self):
+        for args in (["/save", "not-a-guid"], ["/debug", "/cleanrestore", "{%s}" % PKG]):
+            code, out, own, events = self.with_events(args)
+            check(code == -4 and out == USAGE and own == [],
+                  "%s: status %d, %r" % (args, code, own))
+            shown = " ".join('"%s"' % argument for argument in args)
+            self.check_events(args, events, [(ERROR, EVENT_BAD_PACKAGE_ID, (
+                "Brenthaul refused to run and copied nothing (exit status -4): the package id, the "
+                "last argument, is not a GUID. It must be exactly 36 characters, hexadecimal "
+                "digits with dashes at the 9th, 14th, 19th and 24th places, without braces.\r\n"
+                "Arguments (%d): %s\r\nUser: %s\r\n" % (len(args), shown, WINE_USER))[:290])])
+
+    def test_events_command_line_not_understood(self):
+        for args, status, cause in [
+                ([], -1, "no arguments, or more than three"),
+                (["/sav", PKG], -2, "two arguments, and the first is not /save, /restore, "
+                 "/cleansave or /cleanrestore"),
+                (["/saveallx"], -3, "one argument, and it is not /saveall, /restoreall, "
+                 "/cleansaveall or /cleanrestoreall"),
+                (["/debug", "/debug", PKG], -6, "three arguments, and neither of the first two "
+                 "asks for a save or a restore")]:
+            code, out, own, events = self.with_events(args)
+            check(code == status and out == USAGE and own == [], "%s: status %d, %r"
+                  % (args, code, own))
+            self.check_events(args, events, [(WARNING, EVENT_BAD_COMMAND_LINE, (
+                "Brenthaul did not understand its command line and ran nothing (exit status %d: "
+                "%s).\r\nArguments (%d): %s" % (status, cause, len(args), " ".join(
+                    '"%s"' % argument for argument in args) or "none"))[:290])])
+
+    def test_events_unusable_profile(self):
+        code, out, own, events = self.with_events(["/restoreall"], user="50%")
+        check(code == -5 and out == b"", "status %d, %r" % (code, out))
+        line = "Brenthaul: the profile path holds a double quote, a percent sign or a control " \
+               "character; nothing was copied"
+        check(own == [line], "standard error %r" % own)
+        self.check_events("50%", events, [(ERROR, EVENT_NOT_USABLE, (
+            "Brenthaul refused to run and copied nothing (exit status -5). It wrote to standard "
+            "error:\r\n%s\r\nArguments (1): \"/restoreall\"\r\nUser: 50%%" % line)[:290])])
+
+    def test_events_roots_not_the_users_own(self):
+        user = "user 1"
+        local = local_vfs(user) + "\\" + PKG
+        saved = saved_area(user) + "\\" + PKG
+        make_tree(os.path.join(self.wine.unix_local_vfs(user), PKG), {"f.txt": b"data"})
+        roots = ("for user %s used profile folders that are not the ones Windows set for this "
+                 "user at logon, so its data may be saved to, or restored from, a folder that "
+                 "does not roam. The transfer ran as usual.\r\nLocal root: C:\\Users\\%s\\AppData\\"
+                 "Local, but LOCALAPPDATA is C:\\users\\%s\\AppData\\Local\r\n"
+                 % (user, user, WINE_USER))
+        code, out, own, events = self.with_events(
+            ["/save", PKG], user=user, extra={"BRENTHAUL_E2E_ROBOCOPY_STATUS": "1"})
+        check(code == 0 and out == b"" and own == [], "status %d, %r, %r" % (code, out, own))
+        check(self.wine.commands() == [robocopy(local, saved)], "ran %r" % self.wine.commands())
+        self.check_events("/save", events, [
+            (WARNING, EVENT_ROOTS_NOT_OWN, "The save of package %s %s" % (PKG, roots))])
+        # A failing all-package restore (robocopy crashed): the warning first, then the error.
+        code, _, _, events = self.with_events(
+            ["/restoreall"], user=user, extra={"BRENTHAUL_E2E_ROBOCOPY_STATUS": "-1073741819"})
+        check(code == 0, "status %d" % code)
+        self.check_events("/restoreall", events, [
+            (WARNING, EVENT_ROOTS_NOT_OWN, "The restore of all packages %s" % roots),
+            (ERROR, EVENT_MIRROR_FAILED,
+             "The restore of all packages for user %s failed: robocopy returned 0xc0000005 "
+             "(-1073741819), a value robocopy itself never returns" % user)])
 
     # --- debug mode -----------------------------------------------------------------------
 

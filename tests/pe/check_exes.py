@@ -6,11 +6,13 @@
 For each exe: machine type (from the build folder's name: x86 is i386, x64 is AMD64), console
 subsystem, every field and string of the version resource, the manifest's execution level and
 uiAccess, the icon in group 101 (64 x 64 at 24 bits per pixel, the image of cli/brenthaul.ico), the
-imported DLLs (Windows' own only), no symbol table, ASLR and DEP, and no build time stamp. The
-32-bit exe, the release, must also stay within 64 KiB. Prints one PASS or FAIL line per check and exits non-zero on any failure.
+imported DLLs (Windows' own only), no symbol table, ASLR and DEP, no build time stamp, and the
+message table of the events (exactly the ids of common/events.h, each message "%1"). The 32-bit
+exe, the release, must also stay within 64 KiB. Prints one PASS or FAIL line per check and exits non-zero on any failure.
 """
 
 import os
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -19,6 +21,7 @@ import pefile
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 ICON_FILE = os.path.join(REPO, "cli", "brenthaul.ico")
+EVENTS_HEADER = os.path.join(REPO, "common", "events.h")
 
 VERSION = (1, 3, 0, 0)
 VOS_NT_WINDOWS32 = 0x00040004
@@ -34,6 +37,10 @@ STRINGS = {
     "ProductName": "Brenthaul",
 }
 TRANSLATION = "0x0409 0x04b0"  # U.S. English, code page 1200 (Unicode)
+
+MESSAGE_TABLE = 1
+MESSAGE_LANGUAGE = 0x0409  # U.S. English, the language cli/brenthaul_events.mc gives
+MESSAGE_UNICODE = 0x0001  # MESSAGE_RESOURCE_UNICODE
 
 ICON_GROUP = 101
 ICON_SIZE = 64
@@ -205,6 +212,59 @@ def check_icon(pe, exe):
     check(exe, "icon image is cli/brenthaul.ico's", image == icon_file[offset:])
 
 
+def event_ids():
+    """The event ids the code records: {name: id} from common/events.h."""
+    with open(EVENTS_HEADER, encoding="utf-8") as header:
+        text = header.read()
+    return {name: int(value)
+            for name, value in re.findall(r"const unsigned (kEvent\w+) = (\d+);", text)
+            if name not in ("kEventError", "kEventWarning")}
+
+
+def message_table(data):
+    """The messages of a MESSAGE_RESOURCE_DATA block: {id: (flags, text)}."""
+    messages = {}
+    (blocks,) = struct.unpack_from("<I", data, 0)
+    for block in range(blocks):
+        low, high, offset = struct.unpack_from("<III", data, 4 + 12 * block)
+        for message_id in range(low, high + 1):
+            length, flags = struct.unpack_from("<HH", data, offset)
+            raw = data[offset + 4:offset + length]
+            text = raw.decode("utf-16-le" if flags & MESSAGE_UNICODE else "cp1252")
+            messages[message_id] = (flags, text.rstrip("\0"))
+            offset += length
+    return messages
+
+
+def check_message_table(pe, exe):
+    data = resource_data(pe, pefile.RESOURCE_TYPE["RT_MESSAGETABLE"], MESSAGE_TABLE)
+    check(exe, "message table %d present" % MESSAGE_TABLE, data is not None)
+    if data is None:
+        return
+    languages = [language.id
+                 for resource_type in pe.DIRECTORY_ENTRY_RESOURCE.entries
+                 if resource_type.id == pefile.RESOURCE_TYPE["RT_MESSAGETABLE"]
+                 for entry in resource_type.directory.entries
+                 for language in entry.directory.entries]
+    check(exe, "message table in U.S. English only", languages == [MESSAGE_LANGUAGE],
+          "found %s" % ", ".join("0x%04x" % language for language in languages))
+    try:
+        messages = message_table(data)
+    except (struct.error, UnicodeDecodeError) as error:
+        check(exe, "message table readable", False, str(error))
+        return
+    wanted = event_ids()
+    check(exe, "common/events.h names event ids", len(wanted) >= 6, "found %r" % wanted)
+    check(exe, "message ids are common/events.h's: %s"
+          % ", ".join("%s %d" % item for item in sorted(wanted.items(), key=lambda i: i[1])),
+          sorted(messages) == sorted(wanted.values()),
+          "the table holds %s" % sorted(messages))
+    # The message compiler ends each message with a line break; the text itself is "%1".
+    others = {message_id: text for message_id, (flags, text) in messages.items()
+              if text.rstrip("\r\n") != "%1" or not flags & MESSAGE_UNICODE}
+    check(exe, "each message is \"%1\", in UTF-16", not others, "found %r" % others)
+
+
 def check_imports(pe, exe, path, machine_name):
     dlls = [entry.dll.decode("ascii", "replace")
             for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
@@ -244,6 +304,7 @@ def inspect(path):
     check_version(pe, exe)
     check_manifest(pe, exe)
     check_icon(pe, exe)
+    check_message_table(pe, exe)
     check_imports(pe, exe, path, machine_name)
 
 

@@ -28,3 +28,9 @@ TEST(TextLength, StopsAtTheTerminatorOrTheCapacity) {
     EXPECT_EQ(TextLength(L"abc", 10), 3u);
     EXPECT_EQ(TextLength(text, 5), 5u);
 }
+
+TEST(MaskControlCharacters, ReplacesOnlyC0ControlsWithinTheLength) {
+    wchar_t text[] = L"a\r\nb\tc\x1f d\x7f\x85\u2028\x01";
+    MaskControlCharacters(text, 12);
+    EXPECT_EQ(std::wstring(text), L"a??b?c? d\x7f\x85\u2028\x01");
+}

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/events.h"
+#include "platform/platform.h"
 #include "tests/unit/fake_platform.h"
 #include "tests/unit/test_paths.h"
 
@@ -172,10 +174,15 @@ TEST_P(CommandLines, ClassifyRunAndReturnTheStatus) {
     ASSERT_FALSE(Fake().calls.empty());
     EXPECT_EQ(Fake().calls[0].kind, "username");
 
+    const std::vector<FakeCall> events = Fake().Events();
     if (c.status < 0) {
         EXPECT_EQ(Fake().output, kUsage);
         EXPECT_TRUE(Fake().Commands().empty());
         EXPECT_TRUE(Fake().Boxes().empty());
+        // One event: an error for an id that is not a GUID, a warning for any other refusal.
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].id, c.status == -4 ? kEventBadPackageId : kEventBadCommandLine);
+        EXPECT_EQ(events[0].type, c.status == -4 ? kEventError : kEventWarning);
         return;
     }
     EXPECT_EQ(Fake().output, "");
@@ -183,6 +190,14 @@ TEST_P(CommandLines, ClassifyRunAndReturnTheStatus) {
     const std::vector<std::wstring> expected = ExpectedCommands(c.outcome);
     EXPECT_EQ(Fake().Commands(), expected);
     EXPECT_EQ(Fake().Boxes().size(), c.debug ? expected.size() : 0u);
+    // rm's 1 is a failure and records a warning; robocopy's 1 is a success and records nothing.
+    if (c.outcome == kCleanSave || c.outcome == kCleanRestore) {
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].id, kEventRemovalFailed);
+        EXPECT_EQ(events[0].type, kEventWarning);
+    } else {
+        EXPECT_TRUE(events.empty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLines, ::testing::ValuesIn(kLineCases),
@@ -211,6 +226,14 @@ TEST_F(Runs, TypicalDebugCleanSave) {
     EXPECT_EQ(Fake().Boxes()[1].caption, L"Error Saving folder");
     EXPECT_EQ(Fake().Boxes()[1].text, L"'robocopy' returned value 0xffffffff");
     EXPECT_EQ(Fake().Boxes()[1].type, 0x10u);
+    // Each failure is recorded before its box is shown.
+    std::vector<std::string> kinds;
+    for (const FakeCall& call : Fake().calls) {
+        if (call.kind == "run" || call.kind == "box" || call.kind == "event") {
+            kinds.push_back(call.kind);
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"run", "event", "box", "run", "event", "box"}));
 }
 
 struct RootsRefusal {
@@ -253,6 +276,16 @@ TEST_P(UnusableRoots, RefuseEveryTransferWithMinusFive) {
         EXPECT_EQ(Fake().output, "");
         EXPECT_EQ(Fake().error.rfind("Brenthaul: ", 0), 0u);
         EXPECT_EQ(std::count(Fake().error.begin(), Fake().error.end(), '\n'), 1);
+        // One error event, whose second line is the line on standard error.
+        const std::vector<FakeCall> events = Fake().Events();
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].type, kEventError);
+        EXPECT_EQ(events[0].id, kEventNotUsable);
+        const std::string cause = Fake().error.substr(0, Fake().error.size() - 1);
+        EXPECT_NE(
+            events[0].text.find(L":\r\n" + std::wstring(cause.begin(), cause.end()) + L"\r\n"),
+            std::wstring::npos)
+            << cause;
     }
     // Command-line errors come first.
     ResetFakeSystem();
@@ -292,6 +325,193 @@ TEST(IsPackageGuid, AcceptsOnlyTheGuidShape) {
     EXPECT_FALSE(IsPackageGuid(L"6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5:"));  // '9' + 1
     EXPECT_FALSE(IsPackageGuid(L"6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5`"));  // 'a' - 1
     EXPECT_FALSE(IsPackageGuid(L"6f2b8a2e-3d41-4c5e-9a7b-0c1d2e3f4a5G"));
+}
+
+// --- events of refused runs, and none for good ones ---------------------------------------
+
+const std::wstring kCommandLineCheck =
+    L"What to check: the Arguments of the App-V script (UserScripts in the package's "
+    L"DeploymentConfig.xml or UserConfig.xml), or of the logon or logoff script, that starts "
+    L"Brenthaul. Its forms are \"Brenthaul [/debug] /save|/restore|/cleansave|/cleanrestore "
+    L"PackageGuid\" and \"Brenthaul /saveall|/restoreall|/cleansaveall|/cleanrestoreall\".";
+
+std::wstring CommandLineText(int status, const std::wstring& cause, const std::wstring& arguments,
+                             const std::wstring& user = L"user1") {
+    return L"Brenthaul did not understand its command line and ran nothing (exit status " +
+           std::to_wstring(status) + L": " + cause + L").\r\nArguments " + arguments +
+           L"\r\nUser: " + user + L"\r\n" + kCommandLineCheck;
+}
+
+const std::wstring kIdCheck =
+    L"What to check: the package id in the Arguments of the App-V script: the PackageId of the "
+    L"package, as Get-AppvClientPackage shows it and as it names the package's folder under "
+    L"%LOCALAPPDATA%\\Microsoft\\AppV\\Client\\VFS.";
+
+std::wstring BadIdText(const std::wstring& arguments) {
+    return L"Brenthaul refused to run and copied nothing (exit status -4): the package id, the "
+           L"last argument, is not a GUID. It must be exactly 36 characters, hexadecimal digits "
+           L"with dashes at the 9th, 14th, 19th and 24th places, without braces.\r\nArguments " +
+           arguments + L"\r\nUser: user1\r\n" + kIdCheck;
+}
+
+struct RefusedTextCase {
+    const char* name;
+    std::vector<std::wstring> arguments;
+    std::wstring text;
+};
+
+void PrintTo(const RefusedTextCase& c, std::ostream* os) { *os << c.name; }
+
+const std::wstring kLongArgument(1100, L'x');
+
+const RefusedTextCase kRefusedTexts[] = {
+    {"no_arguments", {}, CommandLineText(-1, L"no arguments, or more than three", L"(0): none")},
+    {"four_arguments",
+     {L"/debug", L"/save", kId, L"x"},
+     CommandLineText(-1, L"no arguments, or more than three",
+                     L"(4): \"/debug\" \"/save\" \"" + kId + L"\" \"x\"")},
+    {"bad_switch",
+     {L"/sav", kId},
+     CommandLineText(-2,
+                     L"two arguments, and the first is not /save, /restore, /cleansave or "
+                     L"/cleanrestore",
+                     L"(2): \"/sav\" \"" + kId + L"\"")},
+    {"bad_all_switch",
+     {L"/saveall "},
+     CommandLineText(-3,
+                     L"one argument, and it is not /saveall, /restoreall, /cleansaveall or "
+                     L"/cleanrestoreall",
+                     L"(1): \"/saveall \"")},
+    {"empty_argument",
+     {L""},
+     CommandLineText(-3,
+                     L"one argument, and it is not /saveall, /restoreall, /cleansaveall or "
+                     L"/cleanrestoreall",
+                     L"(1): \"\"")},
+    {"no_operation",
+     {L"/debug", L"/debug", kId},
+     CommandLineText(-6,
+                     L"three arguments, and neither of the first two asks for a save or a restore",
+                     L"(3): \"/debug\" \"/debug\" \"" + kId + L"\"")},
+    // Control characters cannot add lines of their own to the text.
+    {"control_characters_shown_as_question_marks",
+     {L"/save\r\nUser: admin", L"x\ty"},
+     CommandLineText(-2,
+                     L"two arguments, and the first is not /save, /restore, /cleansave or "
+                     L"/cleanrestore",
+                     L"(2): \"/save??User: admin\" \"x?y\"")},
+    // Arguments that do not fit their bound are not shown at all, never cut short.
+    {"arguments_too_long_to_show",
+     {kLongArgument},
+     CommandLineText(-3,
+                     L"one argument, and it is not /saveall, /restoreall, /cleansaveall or "
+                     L"/cleanrestoreall",
+                     L"(1): too long to show")},
+    {"arguments_too_long_to_show_in_all",
+     {L"/debug", std::wstring(510, L'y'), std::wstring(510, L'z')},
+     CommandLineText(-6,
+                     L"three arguments, and neither of the first two asks for a save or a restore",
+                     L"(3): too long to show")},
+    {"the_longest_arguments_shown",
+     {std::wstring(1021, L'w')},
+     CommandLineText(-3,
+                     L"one argument, and it is not /saveall, /restoreall, /cleansaveall or "
+                     L"/cleanrestoreall",
+                     L"(1): \"" + std::wstring(1021, L'w') + L"\"")},
+    {"id_not_a_guid", {L"/save", L"nope"}, BadIdText(L"(2): \"/save\" \"nope\"")},
+    {"id_in_braces",
+     {L"/debug", L"/cleanrestore", L"{" + kId + L"}"},
+     BadIdText(L"(3): \"/debug\" \"/cleanrestore\" \"{" + kId + L"}\"")},
+    {"id_very_long", {L"/save", std::wstring(32000, L'a')}, BadIdText(L"(2): too long to show")},
+};
+
+class RefusedTexts : public ::testing::TestWithParam<RefusedTextCase> {
+protected:
+    void SetUp() override { ResetFakeSystem(); }
+};
+
+TEST_P(RefusedTexts, NameTheCauseTheArgumentsAndWhatToCheck) {
+    const RefusedTextCase& c = GetParam();
+    RunWith(c.arguments);
+    const std::vector<FakeCall> events = Fake().Events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].text, c.text);
+    EXPECT_LT(events[0].text.size(), kEventTextCapacity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedTexts, ::testing::ValuesIn(kRefusedTexts),
+                         [](const ::testing::TestParamInfo<RefusedTextCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(Runs, UnusableProfileEventQuotesTheLineOnStandardError) {
+    Fake().systemDriveSet = false;
+    EXPECT_EQ(RunWith({L"/cleansave", kId}), -5);
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_EQ(
+        Fake().Events()[0].text,
+        L"Brenthaul refused to run and copied nothing (exit status -5). It wrote to standard "
+        L"error:\r\nBrenthaul: the variable SystemDrive is not set; nothing was copied\r\n"
+        L"Arguments (2): \"/cleansave\" \"" +
+            kId +
+            L"\"\r\nUser: user1\r\nWhat to check: Brenthaul builds the user's folders as "
+            L"<SystemDrive>\\Users\\<user name>\\AppData\\Local and ...\\AppData\\Roaming, each "
+            L"path and command line within a fixed length. The variable SystemDrive must be set, "
+            L"and the user name must be known and give paths of at most 256 characters without a "
+            L"double quote, a percent sign or a control character.");
+
+    ResetFakeSystem();
+    Fake().userNameObtained = false;
+    EXPECT_EQ(RunWith({L"/restoreall"}), -5);
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_NE(Fake().Events()[0].text.find(L"\r\nUser: (the name could not be obtained)\r\n"),
+              std::wstring::npos);
+}
+
+TEST_F(Runs, AUserNameCannotAddLinesToTheText) {
+    Fake().userName = L"a\r\nUser: admin";
+    EXPECT_EQ(RunWith({L"/save", kId}), -5);
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_NE(Fake().Events()[0].text.find(L"\r\nUser: a??User: admin\r\n"), std::wstring::npos);
+}
+
+TEST_F(Runs, CommandLineErrorsComeFirstAndRecordOneEvent) {
+    Fake().userNameObtained = false;
+    EXPECT_EQ(RunWith({L"/sav", kId}), -2);
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_EQ(Fake().Events()[0].id, kEventBadCommandLine);
+    EXPECT_NE(Fake().Events()[0].text.find(L"\r\nUser: (the name could not be obtained)\r\n"),
+              std::wstring::npos);
+}
+
+// Every accepted form, every success status of robocopy and a removal that succeeds, with the
+// roots the user's own: nothing recorded.
+TEST_F(Runs, GoodRunsRecordNothing) {
+    const std::vector<std::vector<std::wstring>> lines = {
+        {L"/save", kId},         {L"/restore", kId},         {L"/cleansave", kId},
+        {L"/cleanrestore", kId}, {L"/debug", L"/save", kId}, {L"/saveall"},
+        {L"/restoreall"},        {L"/cleansaveall"},         {L"/cleanrestoreall"}};
+    for (const std::vector<std::wstring>& line : lines) {
+        for (int status = 0; status < 8; ++status) {
+            ResetFakeSystem();
+            Fake().environment[L"LOCALAPPDATA"] = L"C:\\Users\\user1\\AppData\\Local";
+            Fake().environment[L"APPDATA"] = L"C:\\Users\\user1\\AppData\\Roaming";
+            Fake().commandStatuses = {0, status};
+            EXPECT_EQ(RunWith(line), 0);
+            EXPECT_TRUE(Fake().Events().empty()) << line[0] << " " << status;
+        }
+    }
+}
+
+TEST_F(Runs, RootsNotTheUsersOwnWarnAndTheTransferRunsAsBefore) {
+    Fake().environment[L"APPDATA"] = L"\\\\server\\profiles$\\user1\\AppData\\Roaming";
+    EXPECT_EQ(RunWith({L"/saveall"}), 0);
+    EXPECT_EQ(Fake().Commands(), ExpectedCommands(kSaveAll));
+    EXPECT_EQ(Fake().output, "");
+    EXPECT_EQ(Fake().error, "");
+    ASSERT_EQ(Fake().Events().size(), 1u);
+    EXPECT_EQ(Fake().Events()[0].id, kEventRootsNotOwn);
+    EXPECT_EQ(Fake().Events()[0].type, kEventWarning);
 }
 
 }  // namespace

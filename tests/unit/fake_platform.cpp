@@ -28,6 +28,14 @@ std::vector<FakeCall> FakeSystem::Boxes() const {
     return boxes;
 }
 
+std::vector<FakeCall> FakeSystem::Events() const {
+    std::vector<FakeCall> events;
+    for (const FakeCall& call : calls) {
+        if (call.kind == "event") events.push_back(call);
+    }
+    return events;
+}
+
 bool PlatformGetUserName(wchar_t* name, size_t capacity) {
     g_fake.calls.push_back({"username", L"", L"", 0});
     if (!g_fake.userNameObtained || g_fake.userName.size() + 1 > capacity) {
@@ -39,10 +47,11 @@ bool PlatformGetUserName(wchar_t* name, size_t capacity) {
 
 const wchar_t* PlatformGetEnvironment(const wchar_t* variable) {
     g_fake.calls.push_back({"getenv", variable, L"", 0});
-    if (std::wstring(variable) == L"SystemDrive" && g_fake.systemDriveSet) {
-        return g_fake.systemDrive.c_str();
+    if (std::wstring(variable) == L"SystemDrive") {
+        return g_fake.systemDriveSet ? g_fake.systemDrive.c_str() : nullptr;
     }
-    return nullptr;
+    const auto found = g_fake.environment.find(variable);
+    return found == g_fake.environment.end() ? nullptr : found->second.c_str();
 }
 
 int RunCommand(const wchar_t* commandLine) {
@@ -70,4 +79,8 @@ void PlatformWriteError(const char* text) {
 bool PlatformFolderExists(const wchar_t* path) {
     g_fake.calls.push_back({"exists", path, L"", 0});
     return g_fake.foldersExist && g_fake.missingFolders.count(path) == 0;
+}
+
+void PlatformReportEvent(unsigned type, unsigned id, const wchar_t* text) {
+    g_fake.calls.push_back({"event", text, L"", type, id});
 }

@@ -4,15 +4,17 @@
 #define BRENTHAUL_TESTS_FAKE_PLATFORM_H
 
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 struct FakeCall {
-    std::string kind;      // "username", "getenv", "run", "box", "exists", "out", "err"
-    std::wstring text;     // the variable, command line, box text or folder
+    std::string kind;      // "username", "getenv", "run", "box", "exists", "out", "err", "event"
+    std::wstring text;     // the variable, command line, box text, folder or event text
     std::wstring caption;  // box caption
-    unsigned type = 0;     // box type
+    unsigned type = 0;     // box type or event type
+    unsigned id = 0;       // event id
 };
 
 struct FakeSystem {
@@ -23,6 +25,7 @@ struct FakeSystem {
     std::deque<int> commandStatuses;  // returned by RunCommand in turn; 0 once used up
     bool foldersExist = true;         // answer for any folder not listed below
     std::set<std::wstring> missingFolders;
+    std::map<std::wstring, std::wstring> environment;  // variables besides SystemDrive
 
     std::vector<FakeCall> calls;
     std::string output;  // standard output, as written
@@ -30,6 +33,7 @@ struct FakeSystem {
 
     std::vector<std::wstring> Commands() const;
     std::vector<FakeCall> Boxes() const;
+    std::vector<FakeCall> Events() const;
 };
 
 // The state behind the fake; ResetFakeSystem gives every test a fresh one.
