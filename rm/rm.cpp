@@ -106,12 +106,13 @@ void ReportReason(const Removal& removal, const wchar_t* name, const wchar_t* re
     }
     const bool needSeparator = name[0] != L'\0' && (*below != L'\0' || !operandEndsInSeparator);
     wchar_t line[kLineCapacity];
+    // The second form cannot be needed within the bounds above; it is there so that a failure is
+    // never left unsaid.
     if (FormatText(line, kLineCapacity, L"rm: cannot remove '%ls%ls%ls%ls': %ls", removal.operand,
-                   below, needSeparator ? L"\\" : L"", name, reason)) {
+                   below, needSeparator ? L"\\" : L"", name, reason) ||
+        FormatText(line, kLineCapacity, L"rm: cannot remove a path too long to show: %ls",
+                   reason)) {
         RmWriteError(line);
-    } else if (FormatText(line, kLineCapacity, L"rm: cannot remove a path too long to show: %ls",
-                          reason)) {
-        RmWriteError(line);  // cannot happen within the bounds above, but never say nothing
     }
 }
 

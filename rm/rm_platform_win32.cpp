@@ -78,7 +78,7 @@ unsigned RmFindEntry(const wchar_t* folder, size_t index, wchar_t* name, unsigne
     }
     // The basic information leaves out the short 8.3 names, which are not needed here.
     WIN32_FIND_DATAW data;
-    const HANDLE search =
+    HANDLE search =
         FindFirstFileExW(pattern, FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) {
         const unsigned error = LastError();
@@ -98,7 +98,7 @@ unsigned RmFindEntry(const wchar_t* folder, size_t index, wchar_t* name, unsigne
             }
             ++skipped;
         }
-        if (!FindNextFileW(search, &data)) {
+        if (FindNextFileW(search, &data) == 0) {
             result = LastError();
             break;
         }
@@ -110,7 +110,7 @@ unsigned RmFindEntry(const wchar_t* folder, size_t index, wchar_t* name, unsigne
 unsigned RmClearReadOnly(const wchar_t* path, unsigned attributes) {
     // The entry is opened with FILE_FLAG_OPEN_REPARSE_POINT, so on a link the link itself is
     // changed (SetFileAttributesW would follow it). FILE_FLAG_BACKUP_SEMANTICS lets folders open.
-    const HANDLE entry = CreateFileW(
+    HANDLE entry = CreateFileW(
         path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (entry == INVALID_HANDLE_VALUE) {
@@ -147,7 +147,7 @@ bool RmSystemMessage(unsigned error, wchar_t* text, size_t capacity) {
 }
 
 void RmWriteError(const wchar_t* line) {
-    const HANDLE output = GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE output = GetStdHandle(STD_ERROR_HANDLE);
     if (output == nullptr || output == INVALID_HANDLE_VALUE) {
         return;
     }
