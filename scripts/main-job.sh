@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The main job, from a fresh Debian 12 machine: installs what is missing, builds Brenthaul.exe
-# for 32-bit Windows (the release) and 64-bit Windows (runs under Wine), shows them at work, and
-# ends with the release folder dist/: the release exes, the MSI and their checksums, signed when
-# a certificate is configured (see scripts/sign.sh).
+# The main job, from a fresh Debian 12 machine: installs what is missing, builds Brenthaul.exe and
+# its removal command rm.exe for 32-bit Windows (the release) and 64-bit Windows (runs under Wine),
+# shows them at work, and ends with the release folder dist/: the release exes, the MSI and their
+# checksums, signed when a certificate is configured (see scripts/sign.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,8 +10,9 @@ scripts/install-deps.sh build windows
 scripts/build.sh windows-x86 windows-x64
 
 for preset in windows-x86 windows-x64; do
-    exe="build/$preset/Brenthaul.exe"
-    printf '%-34s %7d bytes\n' "$exe" "$(stat -c %s "$exe")"
+    for exe in "build/$preset/Brenthaul.exe" "build/$preset/rm.exe"; do
+        printf '%-34s %7d bytes\n' "$exe" "$(stat -c %s "$exe")"
+    done
 done
 # The release exe must need nothing but Windows' own DLLs.
 printf 'build/windows-x86/Brenthaul.exe imports: %s\n' "$(i686-w64-mingw32-objdump -p \

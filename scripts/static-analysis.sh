@@ -2,7 +2,8 @@
 # Static analysis of the tool's own code, all of which must come out clean:
 #   - clang-tidy 14 with the checked-in .clang-tidy: the logic from the compile_commands.json of
 #     preset "static-analysis" (build/static-analysis), and the Windows-only files (cli/main.cpp,
-#     platform/platform_win32.cpp) as clang sees them for x86_64-w64-mingw32 with mingw's headers;
+#     platform/platform_win32.cpp, rm/main.cpp, rm/rm_platform_win32.cpp) as clang sees them for
+#     x86_64-w64-mingw32 with mingw's headers;
 #   - cppcheck with .cppcheck-suppressions: the logic for unix64, and the Windows-only files for
 #     win32W and win64 with cppcheck's windows library;
 #   - clang-format 14 with .clang-format over every C/C++ file in the repository;
@@ -13,8 +14,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh build windows hardening || exit 1
 
-logic_sources=(cli/brenthaul.cpp common/bounded_format.cpp profile/profile.cpp transfer/transfer.cpp)
-windows_sources=(cli/main.cpp platform/platform_win32.cpp)
+logic_sources=(cli/brenthaul.cpp common/bounded_format.cpp profile/profile.cpp transfer/transfer.cpp
+               rm/rm.cpp)
+windows_sources=(cli/main.cpp platform/platform_win32.cpp rm/main.cpp rm/rm_platform_win32.cpp)
 failed=()
 
 cmake --preset static-analysis >/dev/null || exit 1
@@ -46,7 +48,7 @@ echo "static-analysis: cppcheck"
 cppcheck_options=(--quiet --inconclusive --std=c++17 --language=c++ -I. --error-exitcode=1
                   --suppressions-list=.cppcheck-suppressions)
 cppcheck "${cppcheck_options[@]}" --enable=all --platform=unix64 "${logic_sources[@]}" \
-    cli/main.cpp || failed+=("cppcheck (unix64)")
+    cli/main.cpp rm/main.cpp || failed+=("cppcheck (unix64)")
 for platform in win32W win64; do
     # unusedFunction needs the whole program, which the unix64 run above sees.
     cppcheck "${cppcheck_options[@]}" --enable=warning,style,performance,portability \
@@ -68,8 +70,8 @@ for arch in i686 x86_64; do
     folder="build/static-analysis-$arch"
     cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null || { failed+=("configure $arch"); continue; }
-    for target in brenthaul_logic Brenthaul; do
-        flags="$folder/CMakeFiles/$target.dir/flags.make"
+    for target in brenthaul_logic Brenthaul rm/rm_logic rm/rm; do
+        flags="$folder/$(dirname "$target")/CMakeFiles/$(basename "$target").dir/flags.make"
         if ! grep -q -- '-Werror' "$flags" 2>/dev/null; then
             echo "$flags: no -Werror for the tool's own code" >&2
             failed+=("warnings as errors ($arch $target)")

@@ -23,8 +23,11 @@ suite() {
 }
 
 suite "unit tests (native, fake platform)" ctest --preset native --output-on-failure
-suite "executables (PE inspection)" /usr/bin/python3 tests/pe/check_exes.py build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe
-suite "end to end (Wine), release exe (32-bit) and 64-bit exe" tests/e2e/run.sh \
+suite "executables (PE inspection)" /usr/bin/python3 tests/pe/check_exes.py \
+    build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe \
+    build/windows-x86/rm.exe build/windows-x64/rm.exe
+suite "end to end (Wine), release exe (32-bit) and 64-bit exe, and the release rm.exe" \
+    tests/e2e/run.sh --rm build/windows-x86/rm.exe \
     build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe
 suite "reproducible builds (two builds, same bytes)" tests/reproducible/run.sh
 suite "release artefacts (MSI under Wine, signing, dist)" tests/packaging/run.sh

@@ -916,6 +916,7 @@ def main():
     parser.add_argument("--standins", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--screenshots", required=True)
+    parser.add_argument("--rm", help="an rm.exe to test once, with the Brenthaul.exe beside it")
     args = parser.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 
@@ -937,6 +938,9 @@ def main():
                 wine.reset_profiles()
                 suite.run_all()
             suite.label = ""
+            if args.rm:
+                import rm_tests  # tests/e2e/rm_tests.py
+                rm_tests.run_all(suite, wine, args.rm)
     finally:
         suite.stop_xvfb()
         subprocess.run(["wineserver", "-k"], env=wine.env, timeout=WINE_TIMEOUT,

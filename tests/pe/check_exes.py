@@ -1,14 +1,17 @@
 #!/usr/bin/python3
-"""Inspects built Brenthaul.exe files as an administrator receives them.
+"""Inspects built Brenthaul.exe and rm.exe files as an administrator receives them.
 
-    /usr/bin/python3 tests/pe/check_exes.py build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe
+    /usr/bin/python3 tests/pe/check_exes.py build/windows-x86/Brenthaul.exe build/windows-x64/Brenthaul.exe \
+        build/windows-x86/rm.exe build/windows-x64/rm.exe
 
 For each exe: machine type (from the build folder's name: x86 is i386, x64 is AMD64), console
-subsystem, every field and string of the version resource, the manifest's execution level and
-uiAccess, the icon in group 101 (64 x 64 at 24 bits per pixel, the image of cli/brenthaul.ico), the
-imported DLLs (Windows' own only), no symbol table, ASLR and DEP, no build time stamp, and the
-message table of the events (exactly the ids of common/events.h, each message "%1"). The 32-bit
-exe, the release, must also stay within 64 KiB. Prints one PASS or FAIL line per check and exits non-zero on any failure.
+subsystem, every field and string of the version resource (the strings chosen by the exe's file
+name), the manifest's execution level and uiAccess, for Brenthaul.exe the icon in group 101 (64 x 64
+at 24 bits per pixel, the image of cli/brenthaul.ico), the imported DLLs (Windows' own only, and
+for each exe only those it needs), no symbol table, ASLR and DEP, no build time stamp, and for
+Brenthaul.exe the message table of its events (exactly the ids of common/events.h, each message
+"%1"). The 32-bit exes, the release, must also stay within 64 KiB each. Prints one PASS or FAIL line per check
+and exits non-zero on any failure.
 """
 
 import os
@@ -28,13 +31,35 @@ VOS_NT_WINDOWS32 = 0x00040004
 VFT_APP = 0x00000001
 VS_FFI_SIGNATURE = 0xFEEF04BD
 STRING_BLOCK = "040904b0"
-STRINGS = {
-    "FileDescription": "Move App-V 5 App Related Data",
-    "FileVersion": "1.3.0.0",
-    "ProductVersion": "1.3.0.0",
-    "InternalName": "Brenthaul.exe",
-    "OriginalFilename": "Brenthaul.exe",
-    "ProductName": "Brenthaul",
+
+
+def version_strings(file_name, description):
+    return {
+        "FileDescription": description,
+        "FileVersion": "1.3.0.0",
+        "ProductVersion": "1.3.0.0",
+        "InternalName": file_name,
+        "OriginalFilename": file_name,
+        "ProductName": "Brenthaul",
+    }
+
+
+# What each exe must carry, by its file name (lower case): its version strings, whether it has
+# the application icon, and the DLLs it may import. msvcrt.dll is the C runtime that ships with
+# every Windows version; USER32 (the debug boxes) and ADVAPI32 (GetUserNameW) are Brenthaul's.
+EXPECTED = {
+    "brenthaul.exe": {
+        "strings": version_strings("Brenthaul.exe", "Move App-V 5 App Related Data"),
+        "icon": True,
+        "events": True,
+        "dlls": {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"},
+    },
+    "rm.exe": {
+        "strings": version_strings("rm.exe", "Remove files and folders"),
+        "icon": False,
+        "events": False,
+        "dlls": {"kernel32.dll", "msvcrt.dll"},
+    },
 }
 TRANSLATION = "0x0409 0x04b0"  # U.S. English, code page 1200 (Unicode)
 
@@ -46,8 +71,6 @@ ICON_GROUP = 101
 ICON_SIZE = 64
 ICON_BITS = 24
 
-# Windows' own DLLs; msvcrt.dll is the C runtime that ships with every Windows version.
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"}
 COMPILER_DLL_PREFIXES = ("libgcc", "libstdc++", "libwinpthread")
 
 RELEASE_SIZE_LIMIT = 64 * 1024
@@ -102,7 +125,7 @@ def check_machine_and_subsystem(pe, exe, path):
     return machine_name
 
 
-def check_version(pe, exe):
+def check_version(pe, exe, expected_strings):
     fixed = pe.VS_FIXEDFILEINFO[0] if getattr(pe, "VS_FIXEDFILEINFO", None) else None
     check(exe, "version resource present", fixed is not None)
     if fixed is None:
@@ -141,10 +164,10 @@ def check_version(pe, exe):
     check(exe, "one string block %s" % STRING_BLOCK, list(tables) == [STRING_BLOCK],
           "found %s" % ", ".join(sorted(tables)))
     strings = tables.get(STRING_BLOCK, {})
-    for key, value in STRINGS.items():
+    for key, value in expected_strings.items():
         check(exe, "string %s = %r" % (key, value), strings.get(key) == value,
               "found %r" % strings.get(key))
-    extra = sorted(set(strings) - set(STRINGS))
+    extra = sorted(set(strings) - set(expected_strings))
     check(exe, "no other version strings", not extra, ", ".join(extra))
     check(exe, "translation 0x0409, 1200", translations == [TRANSLATION],
           "found %s" % translations)
@@ -265,7 +288,7 @@ def check_message_table(pe, exe):
     check(exe, "each message is \"%1\", in UTF-16", not others, "found %r" % others)
 
 
-def check_imports(pe, exe, path, machine_name):
+def check_imports(pe, exe, path, machine_name, allowed_dlls):
     dlls = [entry.dll.decode("ascii", "replace")
             for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     dlls += [entry.dll.decode("ascii", "replace")
@@ -274,8 +297,8 @@ def check_imports(pe, exe, path, machine_name):
     compiler = [dll for dll in dlls if dll.lower().startswith(COMPILER_DLL_PREFIXES)]
     check(exe, "no compiler runtime DLL (libgcc, libstdc++, libwinpthread)", not compiler,
           ", ".join(compiler))
-    others = [dll for dll in dlls if dll.lower() not in ALLOWED_DLLS]
-    check(exe, "imports only KERNEL32, USER32, ADVAPI32, msvcrt", not others, ", ".join(others))
+    others = [dll for dll in dlls if dll.lower() not in allowed_dlls]
+    check(exe, "imports only %s" % ", ".join(sorted(allowed_dlls)), not others, ", ".join(others))
     check(exe, "statically linked and stripped (no symbol table)",
           pe.FILE_HEADER.PointerToSymbolTable == 0 and pe.FILE_HEADER.NumberOfSymbols == 0,
           "%d symbols" % pe.FILE_HEADER.NumberOfSymbols)
@@ -300,12 +323,18 @@ def inspect(path):
     except (OSError, pefile.PEFormatError) as error:
         check(exe, "readable PE file", False, str(error))
         return
+    expected = EXPECTED.get(os.path.basename(path).lower())
+    check(exe, "a known exe (%s)" % ", ".join(sorted(EXPECTED)), expected is not None)
+    if expected is None:
+        return
     machine_name = check_machine_and_subsystem(pe, exe, path)
-    check_version(pe, exe)
+    check_version(pe, exe, expected["strings"])
     check_manifest(pe, exe)
-    check_icon(pe, exe)
-    check_message_table(pe, exe)
-    check_imports(pe, exe, path, machine_name)
+    if expected["icon"]:
+        check_icon(pe, exe)
+    if expected["events"]:
+        check_message_table(pe, exe)
+    check_imports(pe, exe, path, machine_name, expected["dlls"])
 
 
 def main(paths):
