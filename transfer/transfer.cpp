@@ -138,7 +138,7 @@ void RecordRemovalFailure(const wchar_t* command, int status, const PackageTrans
             L"path";
         check =
             L"that a command named rm that accepts -r is on the search path. Windows has none: "
-            L"Brenthaul's README gives a one-line rm.cmd.";
+            L"install Brenthaul's rm.exe (the MSI puts it on the search path).";
     } else if (status == kNoInterpreter) {
         meaning = L", no command interpreter could be started";
         check = L"the variable COMSPEC, and that cmd.exe can be started.";

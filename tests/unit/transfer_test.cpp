@@ -392,7 +392,7 @@ const EventTextCase kEventTexts[] = {
       L"may have been left in place rather than copied afresh.\r\nCommand: " +
       kRemoveSaved +
       L"\r\nWhat to check: that a command named rm that accepts -r is on the search path. "
-      L"Windows has none: Brenthaul's README gives a one-line rm.cmd."}},
+      L"Windows has none: install Brenthaul's rm.exe (the MSI puts it on the search path)."}},
     {"clean_restore_both_fail",
      CleanRestoreWithDebug,
      {1, 16},
