@@ -25,20 +25,5 @@ for exe in "$@"; do
 done
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-
-standins="$root/build/e2e/standins"
-"$here/build-standins.sh" "$standins"
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/brenthaul-e2e.XXXXXX")"
-cleanup() {
-    # The persistent wineserver of this suite's prefix, and every Windows process it still holds.
-    WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-status=0
-/usr/bin/python3 "$here/e2e.py" "${exes[@]}" "${rm_exe[@]}" --standins "$standins" --work "$work" \
-    --screenshots "$root/build/e2e-screenshots" || status=$?
-exit "$status"
+exec "$here/with-wine-work.sh" e2e /usr/bin/python3 "$here/e2e.py" "${exes[@]}" "${rm_exe[@]}" \
+    --screenshots "$root/build/e2e-screenshots"
