@@ -42,8 +42,10 @@ for exe in Brenthaul.exe rm.exe; do
     fi
 done
 
-commit="$(git -C "$root" rev-parse HEAD 2>/dev/null || echo "no commit")"
-epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)}"
+# The checkout is read even when another user owns it (a build machine's clone, say).
+git=(git -c safe.directory="$root" -C "$root")
+commit="$("${git[@]}" rev-parse HEAD 2>/dev/null || echo "no commit")"
+epoch="${SOURCE_DATE_EPOCH:-$("${git[@]}" log -1 --format=%ct 2>/dev/null || true)}"
 if [ -z "$epoch" ]; then
     echo "build-msi: outside a git checkout, set SOURCE_DATE_EPOCH to the time to give the package" >&2
     exit 1

@@ -41,6 +41,11 @@ def tool(*args, **kwargs):
     return subprocess.run(list(args), capture_output=True, text=True, timeout=120, **kwargs)
 
 
+def git(*args):
+    """What git prints about this checkout (whoever owns it), stripped; empty when it fails."""
+    return tool("git", "-c", "safe.directory=" + ROOT, "-C", ROOT, *args).stdout.strip()
+
+
 def project_version():
     return tool(os.path.join(ROOT, "packaging", "version.sh"), check=True).stdout.strip()
 
@@ -235,13 +240,13 @@ class PackagingSuite(Suite):
     def test_package_code_and_times_come_from_the_commit(self):
         msi = self.msi[self.version]
         info = summary(msi)
-        commit = tool("git", "-C", ROOT, "rev-parse", "HEAD").stdout.strip() or "no commit"
+        commit = git("rev-parse", "HEAD") or "no commit"
         content = tool("sh", "-c", 'cat "$1/Brenthaul.exe" "$1/rm.exe" | sha256sum', "sh",
                        self.exes, check=True).stdout.split()[0]
         package_code = codes(self.version, commit, content)[1]
         check(info.get("Revision number (UUID)") == package_code,
               "package code %r, expected %s" % (info.get("Revision number (UUID)"), package_code))
-        epoch = tool("git", "-C", ROOT, "log", "-1", "--format=%ct").stdout.strip()
+        epoch = git("log", "-1", "--format=%ct")
         if epoch:
             expected = datetime.datetime.fromtimestamp(int(epoch), datetime.timezone.utc)
             expected = expected.strftime("%a %b %e %H:%M:%S %Y")
