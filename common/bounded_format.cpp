@@ -29,6 +29,8 @@ bool FormatText(wchar_t* buffer, size_t capacity, const wchar_t* format, ...) {
     return true;
 }
 
+wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
 size_t TextLength(const wchar_t* text, size_t capacity) {
     size_t length = 0;
     while (length < capacity && text[length] != L'\0') {

@@ -13,6 +13,9 @@ bool FormatText(wchar_t* buffer, size_t capacity, const wchar_t* format, ...);
 // Number of characters before the terminator, at most `capacity`.
 size_t TextLength(const wchar_t* text, size_t capacity);
 
+// `c` with an ASCII capital A to Z made small; any other character, whatever the locale, as is.
+wchar_t AsciiLower(wchar_t c);
+
 // Replaces each control character (below U+0020) of the first `length` characters of `text` with
 // '?', so that text from outside (arguments, user names, variables) cannot add lines of its own
 // to an event's text.

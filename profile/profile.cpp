@@ -21,8 +21,6 @@ bool IsSafeForCommandLine(const wchar_t* text) {
     return true;
 }
 
-wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
-
 // Reads the next character of a folder path as SameFolder compares it, and moves `cursor` past
 // it: a run of backslashes reads as one backslash, or as the end when nothing follows it, and an
 // ASCII capital reads as its small letter.
